@@ -1,0 +1,76 @@
+// The seams between the bridge's logic and the platform. The logic talks only
+// to these interfaces; the program installs the real ones (Qt windows, the
+// system clock, the program's directory, the dynamically loaded library) and
+// tests install doubles.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "datetime.h"
+
+namespace veltar {
+
+inline constexpr const char* kProgramTitle = "VELTAR2000";
+
+enum class Icon { None, Information, Error, Warning };
+enum class Buttons { Ok, OkCancel, YesNo };
+enum class Answer { Ok, Cancel, Yes, No };
+
+// The bridge's windows, as the logic refers to them.
+enum class Window { Splash, Main, About, ServiceMenu, FiscalElements, PrinterUtilities,
+                    PeriodicReport, CashDrawer };
+
+// Window services. Texts are code page 1250; the implementation converts them
+// for display.
+class WindowServices {
+public:
+    virtual ~WindowServices() = default;
+    // Modal box; returns the operator's answer.
+    virtual Answer messageBox(const std::string& text, const std::string& title, Icon icon,
+                              Buttons buttons) = 0;
+    // The 2000 ms polling timer of the main window.
+    virtual void setPollingTimer(bool on) = 0;
+    virtual bool pollingTimer() const = 0;
+    virtual void showWindow(Window w) = 0;
+    virtual void hideWindow(Window w) = 0;
+    virtual void closeWindow(Window w) = 0;
+    // Ends the program once control returns to the event loop.
+    virtual void quit() = 0;
+    virtual void setBusyPointer(bool busy) = 0;
+    // Waits while window events go on being handled.
+    virtual void waitProcessingEvents(int milliseconds) = 0;
+};
+
+// "Now", and the plain blocking wait, for everything that needs the time.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual DateTime now() const = 0;
+    virtual void sleepMilliseconds(int milliseconds) = 0;
+};
+
+// The program's own directory and the files in it. Names are relative to the
+// directory. Failures throw RuntimeError with the system's number and text.
+class ProgramFiles {
+public:
+    virtual ~ProgramFiles() = default;
+    virtual std::string directory() const = 0;
+    // Looks up an ordinary file (not a directory) whose name equals `name`
+    // ignoring case, and returns its name as stored on disk. Each caller
+    // compares the result its own way (case-insensitively, or exactly).
+    virtual std::optional<std::string> findFile(const std::string& name) const = 0;
+    // All lines of a file, each line ended by CR, CR LF or the end of the file.
+    virtual std::vector<std::string> readLines(const std::string& name) const = 0;
+    virtual std::string readAll(const std::string& name) const = 0;
+    // Replaces the file as a whole: the new content is written to a temporary
+    // file in the same directory and renamed over the old one, so a reader
+    // never sees it half-written or missing.
+    virtual void replace(const std::string& name, const std::string& content) = 0;
+    virtual void append(const std::string& name, const std::string& text) = 0;
+    virtual void remove(const std::string& name) = 0;
+    virtual void createDirectory(const std::string& name) = 0;
+};
+
+}  // namespace veltar
