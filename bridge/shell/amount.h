@@ -11,12 +11,19 @@
 
 namespace veltar {
 
+[[noreturn]] void ThrowAmountOverflow();
+
 struct Amount {
     static constexpr int64_t kScale = 10000;
     int64_t raw = 0;  // value times 10000
 
     static constexpr Amount fromRaw(int64_t r) { return Amount{r}; }
-    static constexpr Amount fromInt(int64_t whole) { return Amount{whole * kScale}; }
+    // Throws RuntimeError(kOverflow) when the whole number does not fit.
+    static constexpr Amount fromInt(int64_t whole) {
+        int64_t r = 0;
+        if (__builtin_mul_overflow(whole, kScale, &r)) ThrowAmountOverflow();
+        return Amount{r};
+    }
     // Nearest fixed-point value of a double, halves to even (throws RuntimeError on overflow).
     static Amount fromDouble(double value);
     double toDouble() const { return static_cast<double>(raw) / kScale; }
@@ -27,12 +34,21 @@ struct Amount {
     Amount roundTo(int decimals) const;
     // Truncated whole part (towards zero).
     int64_t wholePart() const { return raw / kScale; }
-    Amount abs() const { return Amount{raw < 0 ? -raw : raw}; }
+    Amount abs() const { return raw < 0 ? -*this : *this; }
 
     friend constexpr auto operator<=>(Amount, Amount) = default;
-    friend constexpr Amount operator+(Amount a, Amount b) { return Amount{a.raw + b.raw}; }
-    friend constexpr Amount operator-(Amount a, Amount b) { return Amount{a.raw - b.raw}; }
-    friend constexpr Amount operator-(Amount a) { return Amount{-a.raw}; }
+    // Sums and differences throw RuntimeError(kOverflow) rather than wrap around.
+    friend constexpr Amount operator+(Amount a, Amount b) {
+        int64_t r = 0;
+        if (__builtin_add_overflow(a.raw, b.raw, &r)) ThrowAmountOverflow();
+        return Amount{r};
+    }
+    friend constexpr Amount operator-(Amount a, Amount b) {
+        int64_t r = 0;
+        if (__builtin_sub_overflow(a.raw, b.raw, &r)) ThrowAmountOverflow();
+        return Amount{r};
+    }
+    friend constexpr Amount operator-(Amount a) { return Amount{} - a; }
     // Products and quotients are rounded to four places, halves to even;
     // they throw RuntimeError(kOverflow) when the result does not fit.
     friend Amount operator*(Amount a, Amount b);

@@ -16,6 +16,7 @@ namespace error_number {
 inline constexpr int kInvalidArgument = 5;   // a value a procedure cannot work with
 inline constexpr int kOverflow = 6;          // a number too large for its field
 inline constexpr int kOutOfRange = 9;        // an index or a part of a text that is not there
+inline constexpr int kDivisionByZero = 11;
 inline constexpr int kTypeMismatch = 13;     // a text that does not read as the number expected
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kLibraryMissing = 48;   // libkordal.so or one of its exports not found
