@@ -39,7 +39,10 @@ std::unique_ptr<PosixSerialPort> PosixSerialPort::open(const std::string& device
   cfmakeraw(&raw);
   raw.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
   raw.c_cflag |= CS8 | CREAD | CLOCAL | CRTSCTS;
-  raw.c_cc[VMIN] = 0;
+  // With VMIN 0 a terminal read answers 0 ("nothing yet") even in
+  // non-blocking mode, which looks like end of file; VMIN 1 makes an empty
+  // queue answer EAGAIN and keeps 0 for a line that hung up.
+  raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
   cfsetispeed(&raw, B9600);
   cfsetospeed(&raw, B9600);
