@@ -39,10 +39,14 @@ extern "C" {
 #define KORDAL_ERR_NO_REPLY 10 /* nothing arrived, first byte not 0x01, or no length byte */
 
 /* Argument errors of single command functions; nothing is sent. */
-#define KORDAL_ERR_ARG_MISSING 6   /* empty name; payment kind or amount sign missing */
-#define KORDAL_ERR_ARG_TOO_LONG 7  /* payment or amount text too long */
-#define KORDAL_ERR_ARG_RANGE 8     /* quantity whole part above 65535 */
-#define KORDAL_ERR_ARG_KIND 12     /* VAT group not A, B, C, D, space or zero */
+#define KORDAL_ERR_ARG_MISSING 6   /* empty name; payment kind or amount sign missing;
+                                      no date-time or report block given */
+#define KORDAL_ERR_ARG_TOO_LONG 7  /* payment or amount text too long, or its amount does not
+                                      fit 4 bytes; payload over 253 bytes */
+#define KORDAL_ERR_ARG_RANGE 8     /* quantity whole part above 65535; price or line value
+                                      does not fit 4 bytes */
+#define KORDAL_ERR_ARG_KIND 12     /* VAT group not A, B, C, D, space or zero; header/footer
+                                      kind not 1 or 2 */
 #define KORDAL_ERR_ARG_DISPLAY 24  /* line value given without a display text */
 
 /* Results of the port functions. */

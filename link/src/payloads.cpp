@@ -29,8 +29,9 @@ bool isSaleKind(std::uint8_t kind) {
 bool isPaymentKind(char kind) { return kind == 'A' || kind == 'C' || kind == 'N' || kind == 'E'; }
 
 // The field starting at `from` and ending before the first stopper (or the
-// end), read as at most `max_chars` characters. `more_digits` tells whether a
-// digit follows the cut: the number had more digits than its field allows.
+// end), read as at most `max_chars` characters. `more_digits` tells whether
+// the field is all digits and another digit follows the cut: the number is
+// longer than its field allows and reading it cut would change its value.
 std::string_view boundedField(std::string_view text, std::size_t from, std::string_view stoppers,
                               std::size_t max_chars, bool& more_digits) {
   std::size_t end = from;
@@ -38,8 +39,10 @@ std::string_view boundedField(std::string_view text, std::size_t from, std::stri
          stoppers.find(text[end]) == std::string_view::npos) {
     ++end;
   }
-  more_digits = end - from == max_chars && end < text.size() && isDigit(text[end]);
-  return text.substr(from, end - from);
+  std::string_view field = text.substr(from, end - from);
+  more_digits = field.size() == max_chars && end < text.size() && isDigit(text[end]) &&
+                std::all_of(field.begin(), field.end(), isDigit);
+  return field;
 }
 
 }  // namespace

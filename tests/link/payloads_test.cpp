@@ -100,6 +100,7 @@ TEST(SaleLinePayload, BoundariesOfTheNumericFields) {
       {"65536", "+1", KORDAL_ERR_ARG_RANGE},
       {"99999,5", "+1", KORDAL_ERR_ARG_RANGE},
       {"100000", "+1", KORDAL_ERR_ARG_RANGE},
+      {"1234a5", "+1", KORDAL_OK},  // a cut after a non-digit loses no digit
       {"1", "+4294967295", KORDAL_OK},
       {"1", "+4294967296", KORDAL_ERR_ARG_RANGE},
       {"1", "9999999999", KORDAL_ERR_ARG_RANGE},
