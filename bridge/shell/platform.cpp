@@ -101,17 +101,24 @@ std::string DirectoryFiles::path(const std::string& name) const {
 }
 
 std::optional<std::string> DirectoryFiles::findFile(const std::string& name) const {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory_.c_str()), ::closedir);
+    // A name in a sub-directory ("Rap/x.txt") is looked up in that directory;
+    // the sub-directory's own name is taken as given.
+    const std::size_t slash = name.rfind('/');
+    const std::string prefix = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+    const std::string leaf = name.substr(prefix.size());
+    const std::string folder = path(prefix);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir) throw SystemError(errno);
     std::optional<std::string> found;
-    errno = 0;
     while (dirent* entry = ::readdir(dir.get())) {
-        if (::strcasecmp(entry->d_name, name.c_str()) != 0) continue;
+        if (::strcasecmp(entry->d_name, leaf.c_str()) != 0) continue;
         struct stat info {};
-        if (::stat(path(entry->d_name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        if (::stat((folder + entry->d_name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
+        }
         // Two names differing only in case can sit side by side here; the
         // exact one wins, else the first in byte order, so the answer is stable.
-        std::string candidate = entry->d_name;
+        std::string candidate = prefix + entry->d_name;
         if (candidate == name) return candidate;
         if (!found || candidate < *found) found = candidate;
     }

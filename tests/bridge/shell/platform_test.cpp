@@ -74,6 +74,8 @@ TEST_F(DirectoryFilesTest, FindFileIgnoresCaseGivesTheNameOnDiskAndSkipsDirector
     EXPECT_EQ(files.findFile("vanzari.TXT"), "VANZARI.txt");
     EXPECT_EQ(files.findFile("rap"), std::nullopt);
     EXPECT_EQ(files.findFile("BON.TXT"), std::nullopt);
+    put("Rap/Z_0001.txt", "x");
+    EXPECT_EQ(files.findFile("Rap/z_0001.TXT"), "Rap/Z_0001.txt");
 
     put("comport.ini", "1");
     put("COMPORT.ini", "2");
