@@ -1,5 +1,6 @@
 // The library's C interface: argument checks and payloads from payloads.cpp,
 // the conversation from exchange.cpp, ports from the library state.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
