@@ -16,7 +16,8 @@ inline constexpr const char* kOldMultiplierFile = "Multiplu.ini";
 // One key of Conf.ini; the empty text when the file, section or key is missing.
 std::string CitesteIni(Context& ctx, const std::string& section, const std::string& key);
 // Writes one key; non-zero on success, 0 on failure, -1 (with a box) when the
-// key or the value is longer than 255 characters.
+// key or the value is longer than 255 characters. A key or value that would
+// break the file's line structure (a line break, "=" in the key) is a failure.
 int32_t ScrieIni(Context& ctx, const std::string& section, const std::string& key,
                  const std::string& value);
 
