@@ -1,0 +1,513 @@
+// The printer engine fed request frames directly, without a terminal.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "fpsim/printer.h"
+
+namespace fpsim {
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes bytesOf(const std::string& s) { return Bytes(s.begin(), s.end()); }
+std::string textOf(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+bool has(const StatusBytes& s, StatusBit b) {
+  return (s[static_cast<std::size_t>(b.byte)] & b.mask) != 0;
+}
+
+// Sale-line payload as the link library composes it.
+Bytes saleLine(const std::string& name, char group, std::uint16_t whole, std::uint32_t fraction,
+               char sign, std::uint32_t price, std::optional<int> percentHundredths = {}) {
+  Bytes p = bytesOf(name);
+  p.push_back(0x09);
+  p.push_back(static_cast<std::uint8_t>(group));
+  p.push_back(0x09);
+  p.push_back(static_cast<std::uint8_t>(whole >> 8));
+  p.push_back(static_cast<std::uint8_t>(whole));
+  p.push_back(static_cast<std::uint8_t>(fraction >> 16));
+  p.push_back(static_cast<std::uint8_t>(fraction >> 8));
+  p.push_back(static_cast<std::uint8_t>(fraction));
+  p.push_back(0x09);
+  p.push_back(static_cast<std::uint8_t>(sign));
+  for (int shift = 24; shift >= 0; shift -= 8) p.push_back(static_cast<std::uint8_t>(price >> shift));
+  if (percentHundredths) {
+    p.push_back(',');
+    if (*percentHundredths < 0) p.push_back('r');
+    const int v = std::abs(*percentHundredths);
+    p.push_back(static_cast<std::uint8_t>(v / 100));
+    p.push_back(static_cast<std::uint8_t>(v % 100));
+  }
+  return p;
+}
+
+Bytes payment(char mode, std::uint32_t amount) {
+  Bytes p{0x09, static_cast<std::uint8_t>(mode)};
+  for (int shift = 24; shift >= 0; shift -= 8) p.push_back(static_cast<std::uint8_t>(amount >> shift));
+  return p;
+}
+
+class Engine : public ::testing::Test {
+ protected:
+  PrinterOptions options() {
+    PrinterOptions o;
+    o.clock = clock;
+    return o;
+  }
+  std::shared_ptr<ManualClock> clock =
+      std::make_shared<ManualClock>(DateTime{2026, 3, 2, 9, 15, 30});
+  std::unique_ptr<Printer> printer = std::make_unique<Printer>(options());
+  std::uint8_t seq = 0x20;
+
+  ReplyFrame send(std::uint8_t code, const Bytes& payload = {}) {
+    const Bytes request = encodeRequest(++seq, code, payload);
+    const Answer a = printer->exchange(request);
+    auto reply = decodeReply(a.bytes);
+    EXPECT_TRUE(reply.has_value()) << "command " << int{code} << " got no well-formed reply";
+    if (!reply) return {};
+    EXPECT_EQ(reply->seq, seq);
+    EXPECT_EQ(reply->cmd, code);
+    return *reply;
+  }
+  std::string state() { return textOf(send(cmd::kTransactionState).data); }
+  void openReceipt() { ASSERT_FALSE(has(send(cmd::kOpenFiscalReceipt, {1, 1}).status, bit::kNotAllowedInMode)); }
+};
+
+TEST(Frame, RequestReaderSkipsNoiseAndChecksTheFrame) {
+  const Bytes frame = encodeRequest(0x07, 0x21, bytesOf("F"));
+  EXPECT_EQ(frame, (Bytes{0x01, 0x03, 0x07, 0x21, 0x46, 0x71, 0x00, 0x03}));
+
+  RequestReader reader;
+  for (std::uint8_t b : Bytes{0xFF, 0x00, 0x55}) EXPECT_FALSE(reader.feed(b));
+  std::optional<RequestFrame> got;
+  for (std::uint8_t b : frame) got = reader.feed(b);
+  ASSERT_TRUE(got);
+  EXPECT_TRUE(got->checksumOk);
+  EXPECT_TRUE(got->endByteOk);
+  EXPECT_EQ(got->payload, bytesOf("F"));
+
+  Bytes bad = frame;
+  bad[5] ^= 1;
+  for (std::uint8_t b : bad) got = reader.feed(b);
+  ASSERT_TRUE(got);
+  EXPECT_FALSE(got->checksumOk);
+}
+
+TEST(Frame, ReplySumCarriesIntoHighByte) {
+  const Bytes data(200, 0xFF);
+  const Bytes reply = encodeReply(1, StatusBytes{}, 2, data);
+  ASSERT_EQ(reply.size(), 215u);
+  EXPECT_EQ(reply[1], 210);
+  const unsigned sum = 210 + 1 + 2 + 200 * 0xFF;
+  EXPECT_EQ(reply[212], sum & 0xFF);
+  EXPECT_EQ(reply[213], sum >> 8);
+  EXPECT_EQ(reply[214], kEndByte);
+  EXPECT_TRUE(decodeReply(reply));
+}
+
+TEST_F(Engine, BadRequestChecksumIsAnsweredWithTheCrcBitAndNotExecuted) {
+  Bytes request = encodeRequest(9, cmd::kOpenFiscalReceipt, Bytes{1, 1});
+  request[request.size() - 3] ^= 0x01;
+  auto reply = decodeReply(printer->exchange(request).bytes);
+  ASSERT_TRUE(reply);
+  EXPECT_TRUE(has(reply->status, bit::kBadChecksum));
+  EXPECT_EQ(reply->seq, 9);
+  EXPECT_EQ(reply->cmd, cmd::kOpenFiscalReceipt);
+  EXPECT_FALSE(printer->state().openReceipt);
+}
+
+TEST_F(Engine, TransactionStateFollowsTheReceipt) {
+  EXPECT_EQ(state(), "0,0,0,0,");
+  openReceipt();
+  EXPECT_EQ(state(), "1,0,0,0,") << "open with no lines is state 1";
+  send(cmd::kSaleLine, saleLine("PAINE", 'A', 2, 0, '+', 250));
+  send(cmd::kSaleLine, saleLine("LAPTE", 'B', 1, 500000, '+', 600, -500));
+  EXPECT_EQ(state(), "1,2,1355,0,");
+  EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('A', 355)).data), "D,1000");
+  EXPECT_EQ(state(), "1,2,1355,355,");
+  EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('C', 1500)).data), "R,500");
+  EXPECT_EQ(state(), "2,2,1355,1855,");
+  EXPECT_TRUE(has(send(cmd::kSaleLine, saleLine("X", 'A', 1, 0, '+', 1)).status,
+                  bit::kCommandFailed))
+      << "no sale after the receipt is paid";
+  const auto close = send(cmd::kCloseFiscalReceipt);
+  EXPECT_FALSE(has(close.status, bit::kFiscalReceiptOpen));
+  EXPECT_EQ(state(), "0,0,0,0,");
+
+  auto receipts = printer->closedReceipts();
+  ASSERT_EQ(receipts.size(), 1u);
+  EXPECT_EQ(receipts[0].number, 1u);
+  EXPECT_EQ(receipts[0].change, 500);
+  ASSERT_EQ(receipts[0].lines.size(), 2u);
+  EXPECT_EQ(receipts[0].lines[1].value, 855);
+  EXPECT_EQ(printer->state().drawer.inDrawer, 1000) << "cash in less the change given";
+}
+
+TEST_F(Engine, MarkupsDiscountsAndNegativeTotals) {
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 1000));
+  // 10 % discount on the subtotal, in group A; then a markup of 50 in group B.
+  send(cmd::kMarkupDiscount, Bytes{',', 'r', 'A', 10, 0});
+  send(cmd::kMarkupDiscount, Bytes{':', 'B', 0, 0, 0, 0, 0, 0, 0, 50});
+  EXPECT_EQ(state(), "1,1,950,0,");
+  // A discount larger than group B makes its VAT register negative.
+  send(cmd::kMarkupDiscount, Bytes{';', 'B', 0, 0, 0, 0, 0, 0, 0, 80});
+  EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('C', 0)).data), "I");
+  send(cmd::kSaleLine, saleLine("B", 'B', 1, 0, '+', 30));
+  EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('C', 0)).data), "D,900");
+}
+
+TEST_F(Engine, NegativeSubtotalIsRefusedWithE) {
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("RETUR", 'A', 1, 0, '-', 100));
+  EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('C', 0)).data), "E");
+  EXPECT_EQ(state(), "1,1,-100,0,");
+}
+
+TEST_F(Engine, ClosingAnUnpaidReceiptSettlesTheRestInCash) {
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("A", 'A', 3, 0, '+', 100));
+  send(cmd::kCloseFiscalReceipt);
+  auto receipts = printer->closedReceipts();
+  ASSERT_EQ(receipts.size(), 1u);
+  ASSERT_EQ(receipts[0].payments.size(), 1u);
+  EXPECT_EQ(receipts[0].payments[0].mode, 'C');
+  EXPECT_EQ(receipts[0].payments[0].amount, 300);
+}
+
+TEST_F(Engine, MalformedOrMisplacedCommandsAreRefusedInTheStatus) {
+  struct Case {
+    const char* what;
+    std::uint8_t code;
+    Bytes payload;
+    StatusBit expected;
+  };
+  const Case cases[] = {
+      {"unknown command", 0x63, {}, bit::kUnknownCommand},
+      {"sale without a receipt", cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 1), bit::kCommandFailed},
+      {"payment without a receipt", cmd::kTotalPayment, payment('C', 1), bit::kCommandFailed},
+      {"sale line cut short", cmd::kSaleLine, bytesOf("PAINE\tA\t"), bit::kInvalidArguments},
+      {"sale with group E", cmd::kSaleLine, saleLine("A", 'E', 1, 0, '+', 1), bit::kInvalidArguments},
+      {"sale with empty name", cmd::kSaleLine, saleLine("", 'A', 1, 0, '+', 1), bit::kInvalidArguments},
+      {"payment mode X", cmd::kTotalPayment, payment('X', 1), bit::kInvalidArguments},
+      {"report letter H", cmd::kReport, bytesOf("H"), bit::kInvalidArguments},
+      {"VAT rates, 7 bytes", cmd::kWriteVatRates, Bytes(7, 0), bit::kInvalidArguments},
+      {"VAT hundredths 100", cmd::kWriteVatRates, Bytes{19, 100, 9, 0, 0, 0, 0, 0}, bit::kInvalidArguments},
+      {"clock hour 24", cmd::kWriteDateTime, Bytes{0x00, 0x00, 0x24, 0x01, 0x01, 0x26}, bit::kInvalidArguments},
+      {"clock not BCD", cmd::kWriteDateTime, Bytes{0x0A, 0x00, 0x10, 0x01, 0x01, 0x26}, bit::kInvalidArguments},
+      {"drawer without sign", cmd::kDrawerSums, Bytes{'x', 0, 0, 0, 1}, bit::kInvalidArguments},
+      {"drawer out beyond its sum", cmd::kDrawerSums, Bytes{'-', 0, 0, 0, 1}, bit::kCommandFailed},
+      {"text line of 41", cmd::kPrintText, Bytes(41, 'x'), bit::kInvalidArguments},
+      {"periodic report, end before start", cmd::kPeriodicReport,
+       Bytes{0x02, 0x03, 0x26, 0x01, 0x03, 0x26, 'e'}, bit::kInvalidArguments},
+      {"markup kind ?", cmd::kMarkupDiscount, bytesOf("?A"), bit::kInvalidArguments},
+      {"identity write on a fiscalized printer", cmd::kWriteCompanyName, bytesOf("X"),
+       bit::kNotAllowedInMode},
+      {"fiscalize twice", cmd::kFiscalize, {}, bit::kNotAllowedInMode},
+      {"close non-fiscal with none open", cmd::kCloseNonFiscal, {}, bit::kNotAllowedInMode},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(has(send(c.code, c.payload).status, c.expected)) << c.what;
+  }
+  EXPECT_FALSE(printer->state().openReceipt);
+  EXPECT_EQ(printer->journal(), "") << "nothing refused may reach the paper";
+}
+
+TEST_F(Engine, DayEndReportRepliesWithCountersAmountsAndDateAndResetsTheDay) {
+  for (std::uint32_t price : {1000u, 234u}) {
+    openReceipt();
+    send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', price));
+    send(cmd::kSaleLine, saleLine("S", ' ', 2, 0, '+', 5));
+    send(cmd::kTotalPayment, payment('C', price + 10));
+    send(cmd::kCloseFiscalReceipt);
+  }
+  EXPECT_TRUE(has(send(cmd::kWriteVatRates, Bytes{19, 0, 9, 0, 5, 0, 0, 0}).status,
+                  bit::kNotAllowedInMode))
+      << "rates stay while the day has receipts";
+  EXPECT_EQ(send(cmd::kDayCounters).data, (Bytes{0, 2, 0, 0}));
+
+  const Bytes z = send(cmd::kReport, bytesOf("G")).data;
+  ASSERT_EQ(z.size(), 166u);
+  const std::string s = textOf(z);
+  auto field = [&](int i) { return s.substr(static_cast<std::size_t>(i) * 20, 20); };
+  EXPECT_EQ(field(0), "00000000000000000001") << "Z number";
+  EXPECT_EQ(field(1), "00000000000000123400") << "group A in hundredths";
+  EXPECT_EQ(field(2), "00000000000000000000");
+  EXPECT_EQ(field(5), "00000000000000002000") << "exempt group";
+  EXPECT_EQ(field(6), "00000000000000125400") << "day total";
+  EXPECT_EQ(field(7), "00000000000000000002") << "receipts";
+  EXPECT_EQ(Bytes(z.begin() + 160, z.end()), (Bytes{0x30, 0x15, 0x09, 0x02, 0x03, 0x26}));
+
+  const auto st = printer->state();
+  ASSERT_EQ(st.fiscalMemory.size(), 1u);
+  EXPECT_EQ(st.fiscalMemory[0].total, 1254);
+  EXPECT_EQ(st.dayReceipts, 0u);
+  EXPECT_EQ(send(cmd::kDayCounters).data, (Bytes{0, 0, 0, 1}));
+  EXPECT_FALSE(has(send(cmd::kWriteVatRates, Bytes{19, 0, 9, 0, 5, 0, 0, 0}).status,
+                   bit::kNotAllowedInMode));
+}
+
+TEST_F(Engine, ConditionsDriveTheirStatusBits) {
+  struct Case {
+    Condition condition;
+    StatusBit bit;
+  };
+  const Case cases[] = {
+      {Condition::PaperNearEnd, bit::kPaperNearEnd},
+      {Condition::PaperOut, bit::kPaperOutS3b},
+      {Condition::PaperOut, bit::kPaperOutS1},
+      {Condition::CoverOpen, bit::kCoverOpen},
+      {Condition::PaperJam, bit::kPaperJamA},
+      {Condition::DateTimeLost, bit::kDateTimeLost},
+      {Condition::InvalidVatRates, bit::kInvalidVatRates},
+      {Condition::FiscalMemoryFull, bit::kFiscalMemoryFull},
+      {Condition::FiscalMemoryNearlyFull, bit::kFiscalMemoryNearlyFull},
+      {Condition::DisplayMissing, bit::kDisplayMissing},
+      {Condition::Day24HoursPassed, bit::kDay24HoursPassed},
+  };
+  for (const auto& c : cases) {
+    printer->setCondition(c.condition, true);
+    EXPECT_TRUE(has(send(cmd::kStatus).status, c.bit)) << static_cast<int>(c.condition);
+    printer->setCondition(c.condition, false);
+    EXPECT_FALSE(has(send(cmd::kStatus).status, c.bit)) << static_cast<int>(c.condition);
+  }
+  printer->forceStatusBit(bit::kReadOnly, true);
+  EXPECT_TRUE(has(send(cmd::kStatus).status, bit::kReadOnly));
+  EXPECT_TRUE(has(send(cmd::kStatus).status, bit::kFiscalized));
+}
+
+TEST_F(Engine, ConditionsForbidWhatARealPrinterCannotDo) {
+  printer->setCondition(Condition::PaperOut, true);
+  send(cmd::kOpenFiscalReceipt, {1, 1});
+  EXPECT_FALSE(printer->state().openReceipt) << "no receipt without paper";
+  printer->setCondition(Condition::PaperOut, false);
+
+  printer->setCondition(Condition::FiscalModeRefusal, true);
+  EXPECT_TRUE(has(send(cmd::kOpenFiscalReceipt, {1, 1}).status, bit::kNotAllowedInMode));
+  printer->setCondition(Condition::FiscalModeRefusal, false);
+
+  printer->setCondition(Condition::DateTimeLost, true);
+  EXPECT_TRUE(has(send(cmd::kOpenFiscalReceipt, {1, 1}).status, bit::kNotAllowedInMode));
+  send(cmd::kWriteDateTime, Bytes{0x00, 0x30, 0x10, 0x15, 0x07, 0x26});
+  EXPECT_FALSE(has(send(cmd::kStatus).status, bit::kDateTimeLost)) << "writing the clock clears it";
+  EXPECT_EQ(send(cmd::kReadDateTime).data, (Bytes{0x00, 0x30, 0x10, 0x15, 0x07, 0x26}));
+
+  openReceipt();
+  send(cmd::kCloseFiscalReceipt);
+  clock->advance(24 * 3600);
+  EXPECT_TRUE(has(send(cmd::kStatus).status, bit::kDay24HoursPassed))
+      << "24 hours after the day's first receipt";
+  EXPECT_TRUE(has(send(cmd::kOpenFiscalReceipt, {1, 1}).status, bit::kNotAllowedInMode));
+  send(cmd::kReport, bytesOf("G"));
+  EXPECT_FALSE(has(send(cmd::kStatus).status, bit::kDay24HoursPassed));
+}
+
+TEST_F(Engine, ReplyFaultsChangeTheWireBytes) {
+  const Bytes request = encodeRequest(5, cmd::kStatus, {});
+  const Bytes good = printer->exchange(request).bytes;
+  // A wrong echo comes in an otherwise sound frame; a damaged sum or end byte
+  // changes that one byte only.
+  struct Case {
+    ReplyFault fault;
+    std::optional<std::uint8_t> seq;  // expected echo, for the echo faults
+    std::optional<std::uint8_t> cmd;
+    std::size_t changedAt;
+  };
+  const Case cases[] = {
+      {ReplyFault::BadSequence, std::uint8_t{6}, cmd::kStatus, 0},
+      {ReplyFault::BadCommandEcho, std::uint8_t{5}, std::uint8_t{cmd::kStatus + 1}, 0},
+      {ReplyFault::BadChecksum, {}, {}, 12},
+      {ReplyFault::BadEndByte, {}, {}, 14},
+  };
+  for (const auto& c : cases) {
+    printer->injectReplyFault(c.fault);
+    const Bytes bad = printer->exchange(request).bytes;
+    ASSERT_EQ(bad.size(), good.size());
+    if (c.seq) {
+      auto reply = decodeReply(bad);
+      ASSERT_TRUE(reply);
+      EXPECT_EQ(reply->seq, *c.seq);
+      EXPECT_EQ(reply->cmd, *c.cmd);
+    } else {
+      EXPECT_FALSE(decodeReply(bad));
+      for (std::size_t i = 0; i < good.size(); ++i) {
+        EXPECT_EQ(bad[i] != good[i], i == c.changedAt) << static_cast<int>(c.fault) << " at " << i;
+      }
+    }
+    EXPECT_EQ(printer->exchange(request).bytes, good) << "one reply only";
+  }
+  printer->injectReplyFault(ReplyFault::GarbageBefore);
+  const Bytes garbled = printer->exchange(request).bytes;
+  EXPECT_NE(garbled[0], kStartByte);
+  EXPECT_EQ(Bytes(garbled.begin() + 1, garbled.end()), good);
+
+  printer->injectReplyFault(ReplyFault::NoReply);
+  EXPECT_TRUE(printer->exchange(encodeRequest(6, cmd::kOpenFiscalReceipt, Bytes{1, 1})).bytes.empty());
+  EXPECT_FALSE(printer->state().openReceipt) << "no reply: not executed";
+  printer->injectReplyFault(ReplyFault::LoseReply);
+  EXPECT_TRUE(printer->exchange(encodeRequest(7, cmd::kOpenFiscalReceipt, Bytes{1, 1})).bytes.empty());
+  EXPECT_TRUE(printer->state().openReceipt) << "lost reply: executed all the same";
+
+  printer->setLateReplyDelay(std::chrono::milliseconds(1500));
+  printer->injectReplyFault(ReplyFault::Late, 0);
+  EXPECT_EQ(printer->exchange(request).delay, std::chrono::milliseconds(1500));
+  EXPECT_EQ(printer->exchange(request).delay, std::chrono::milliseconds(1500)) << "until cleared";
+  printer->clearReplyFaults();
+  EXPECT_EQ(printer->exchange(request).delay, std::chrono::milliseconds(0));
+}
+
+TEST_F(Engine, LeuSwitchNeedsAClosedDayAndTheDate) {
+  EXPECT_EQ(send(cmd::kReadLeu).data, (Bytes{0xFF, 0, 0, 0, 0, 0, 0, 0, 0}));
+  openReceipt();
+  auto refused = send(cmd::kSwitchLeu);
+  EXPECT_TRUE(has(refused.status, bit::kFiscalReceiptOpen));
+  EXPECT_TRUE(has(refused.status, bit::kNotAllowedInMode));
+  send(cmd::kCloseFiscalReceipt);
+  EXPECT_TRUE(has(send(cmd::kSwitchLeu).status, bit::kNotAllowedInMode)) << "day has a receipt";
+  send(cmd::kReport, bytesOf("G"));
+  const auto ok = send(cmd::kSwitchLeu);
+  EXPECT_FALSE(has(ok.status, bit::kNotAllowedInMode));
+  EXPECT_EQ(ok.data, (Bytes{0x00, 0x30, 0x15, 0x09, 0x02, 0x03, 0x26, 0x00, 0x01}));
+  EXPECT_EQ(send(cmd::kReadLeu).data, ok.data);
+
+  printer->setCondition(Condition::NoLeuCommands, true);
+  const auto old = send(cmd::kReadLeu);
+  EXPECT_TRUE(has(old.status, bit::kUnknownCommand));
+  EXPECT_FALSE(has(old.status, bit::kInvalidArguments)) << "an old printer only says: unknown";
+}
+
+TEST_F(Engine, LeuSwitchBeforeThirtiethOfJune2005IsRefused) {
+  clock->set({2005, 6, 29, 23, 59, 59});
+  EXPECT_TRUE(has(send(cmd::kSwitchLeu).status, bit::kNotAllowedInMode));
+  clock->advance(1);
+  EXPECT_FALSE(has(send(cmd::kSwitchLeu).status, bit::kNotAllowedInMode));
+}
+
+TEST_F(Engine, DrawerSums) {
+  EXPECT_EQ(textOf(send(cmd::kDrawerSums, Bytes{'+', 0, 0, 0x05, 0xDC}).data), "D,1500,1500,0");
+  EXPECT_EQ(textOf(send(cmd::kDrawerSums, Bytes{'-', 0, 0, 0x01, 0xF4}).data), "D,1000,1500,500");
+  EXPECT_EQ(textOf(send(cmd::kDrawerSums).data), "D,1000,1500,500");
+}
+
+TEST_F(Engine, ReadRepliesOfTheIdentityRatesAndTexts) {
+  EXPECT_EQ(textOf(send(cmd::kReadFiscalCode).data), "RO1234567");
+  EXPECT_EQ(textOf(send(cmd::kReadCompanyName).data), "SC DEMO MAGAZIN SRL");
+  EXPECT_EQ(send(cmd::kReadVatRates).data,
+            (Bytes{19, '.', 0, ',', 9, '.', 0, ',', 5, '.', 0, ',', 0, '.', 0, ','}));
+  // A code page 1250 name goes onto the paper byte for byte.
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("\xC8\xE2R\xBA", 'A', 1, 0, '+', 5));
+  EXPECT_NE(printer->journal().find("\xC8\xE2R\xBA"), std::string::npos);
+}
+
+class Persistence : public Engine {
+ protected:
+  fs::path dir = fs::temp_directory_path() /
+                 ("fpsim-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    restart(PowerLossPolicy::KeepReceipt);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  void restart(PowerLossPolicy policy) {
+    printer.reset();
+    PrinterOptions o = options();
+    o.stateFile = (dir / "state").string();
+    o.journalFile = (dir / "roll.txt").string();
+    o.powerLoss = policy;
+    printer = std::make_unique<Printer>(o);
+  }
+};
+
+TEST_F(Persistence, MemorySurvivesARestart) {
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 700));
+  send(cmd::kCloseFiscalReceipt);
+  send(cmd::kDrawerSums, Bytes{'+', 0, 0, 0, 50});
+  send(cmd::kReport, bytesOf("G"));
+  send(cmd::kWriteVatRates, Bytes{20, 50, 9, 0, 0, 0, 0, 0});
+  send(cmd::kWritePosNumber, Bytes{7});
+  const auto before = printer->state();
+  restart(PowerLossPolicy::KeepReceipt);
+  const auto after = printer->state();
+  EXPECT_EQ(after.lastReceiptNumber, 1u);
+  EXPECT_EQ(after.lastZNumber, 1u);
+  ASSERT_EQ(after.fiscalMemory.size(), 1u);
+  EXPECT_EQ(after.fiscalMemory[0].total, 700);
+  EXPECT_EQ(after.vatRates, before.vatRates);
+  EXPECT_EQ(after.drawer.inDrawer, 750);
+  EXPECT_EQ(after.posNumber, 7);
+  EXPECT_EQ(after.identity.fiscalCode, before.identity.fiscalCode);
+  EXPECT_EQ(textOf(send(cmd::kOpenFiscalReceipt, {1, 1}).data), "2");
+  send(cmd::kCloseFiscalReceipt);
+  // The roll and the receipt record are appended to, not replaced.
+  std::ifstream roll(dir / "roll.txt");
+  const std::string paper((std::istreambuf_iterator<char>(roll)), {});
+  EXPECT_NE(paper.find("NR. 1"), std::string::npos);
+  EXPECT_NE(paper.find("NR. 2"), std::string::npos);
+  std::ifstream record(dir / "roll.txt.receipts");
+  const std::string records((std::istreambuf_iterator<char>(record)), {});
+  EXPECT_EQ(records.find("RECEIPT\t1\t"), 0u);
+  EXPECT_NE(records.find("RECEIPT\t2\t"), std::string::npos);
+}
+
+TEST_F(Persistence, PowerFailureKeepsTheReceiptAndReportsItOnce) {
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 100));
+  send(cmd::kSaleLine, saleLine("B", 'A', 1, 0, '+', 200));
+  restart(PowerLossPolicy::KeepReceipt);
+  EXPECT_EQ(state(), "1,2,300,0,");
+  EXPECT_TRUE(has(send(cmd::kStatus).status, bit::kPowerFailedInReceipt));
+  // The first close reports the failure and leaves the receipt open to be checked.
+  const auto first = send(cmd::kCloseFiscalReceipt);
+  EXPECT_TRUE(has(first.status, bit::kPowerFailedInReceipt));
+  EXPECT_TRUE(has(first.status, bit::kFiscalReceiptOpen));
+  const auto second = send(cmd::kCloseFiscalReceipt);
+  EXPECT_FALSE(has(second.status, bit::kPowerFailedInReceipt));
+  EXPECT_FALSE(has(second.status, bit::kFiscalReceiptOpen));
+  ASSERT_EQ(printer->closedReceipts().size(), 1u);
+  EXPECT_EQ(printer->closedReceipts()[0].total(), 300);
+}
+
+TEST_F(Persistence, PowerFailureLosesTheReceipt) {
+  printer->setPowerLossPolicy(PowerLossPolicy::LoseReceipt);
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 100));
+  printer->powerFailure();
+  EXPECT_EQ(state(), "0,0,0,0,");
+  EXPECT_FALSE(has(send(cmd::kStatus).status, bit::kPowerFailedInReceipt));
+  EXPECT_NE(printer->journal().find("BON ANULAT"), std::string::npos);
+  EXPECT_EQ(printer->state().dayReceipts, 0u) << "a lost receipt is not in the day's totals";
+}
+
+TEST_F(Persistence, DamagedStateFileIsRefusedNotGuessed) {
+  std::ofstream(dir / "state") << "fpsim-state 1\nvat 19 0\n";
+  EXPECT_THROW(restart(PowerLossPolicy::KeepReceipt), std::runtime_error);
+}
+
+TEST(Control, LinesSetSwitchesAndRejectNonsense) {
+  Printer p;
+  EXPECT_EQ(applyControlLine(p, "paper-out on"), "");
+  EXPECT_TRUE(p.state().conditions[static_cast<std::size_t>(Condition::PaperOut)]);
+  EXPECT_EQ(applyControlLine(p, "paper-out off"), "");
+  EXPECT_FALSE(p.state().conditions[static_cast<std::size_t>(Condition::PaperOut)]);
+  EXPECT_EQ(applyControlLine(p, "status-bit 7 0x80 on"), "");
+  EXPECT_EQ(p.statusBytes()[7] & 0x80, 0x80);
+  EXPECT_EQ(applyControlLine(p, "fault lose-reply 2"), "");
+  EXPECT_EQ(applyControlLine(p, "# comment"), "");
+  for (const char* bad : {"paper-out maybe", "fault nothing", "status-bit 9 1", "power-loss later",
+                          "late-ms -4", "launch"}) {
+    EXPECT_NE(applyControlLine(p, bad), "") << bad;
+  }
+  EXPECT_EQ(applyControlLine(p, "clear"), "");
+  EXPECT_EQ(p.statusBytes()[7] & 0x80, 0);
+}
+
+}  // namespace
+}  // namespace fpsim
