@@ -946,11 +946,13 @@ struct Printer::Impl {
 
   // State byte (00h redenominated, FFh old leu), switch date-time, Z number at the switch.
   Bytes leuReply() const {
-    Bytes out{static_cast<std::uint8_t>(st.redenominated ? 0x00 : 0xFF)};
+    Bytes out;
+    out.reserve(9);
+    out.push_back(st.redenominated ? 0x00 : 0xFF);
     if (st.redenominated) {
       appendBcdDateTime(out, st.redenominatedAt);
     } else {
-      out.insert(out.end(), 6, 0x00);
+      out.resize(7, 0x00);
     }
     out.push_back(static_cast<std::uint8_t>(st.redenominatedZ >> 8));
     out.push_back(static_cast<std::uint8_t>(st.redenominatedZ & 0xFF));

@@ -1,5 +1,6 @@
 // The printer engine fed request frames directly, without a terminal.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -407,7 +408,7 @@ TEST_F(Engine, ReadRepliesOfTheIdentityRatesAndTexts) {
 class Persistence : public Engine {
  protected:
   fs::path dir = fs::temp_directory_path() /
-                 ("fpsim-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                 ("fpsim-test-" + std::to_string(getpid()) + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
   void SetUp() override {
     fs::remove_all(dir);

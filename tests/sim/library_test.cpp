@@ -2,6 +2,7 @@
 // pseudo-terminal: every command the system sends, a whole receipt, the
 // day-end report, power failures and the fault switches.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -90,7 +91,7 @@ class Library : public ::testing::Test {
   unsigned byte(int i) const { return static_cast<unsigned char>(data[i]); }
 
   fs::path dir = fs::temp_directory_path() /
-                 ("fpsim-lib-" + std::string(::testing::UnitTest::GetInstance()
+                 ("fpsim-lib-" + std::to_string(getpid()) + "-" + std::string(::testing::UnitTest::GetInstance()
                                                  ->current_test_info()
                                                  ->name()));
   std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>(kStart);
@@ -494,7 +495,7 @@ TEST_F(Library, LostReplyLeavesTheCommandDone) {
 
 // With pacing on, an exchange lasts as long as its bytes take on a 9600-baud line.
 TEST(Pacing, ExchangeTakesTheWireTimeOfItsBytes) {
-  const fs::path dir = fs::temp_directory_path() / "fpsim-lib-pacing";
+  const fs::path dir = fs::temp_directory_path() / ("fpsim-lib-pacing-" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   PrinterOptions o;
