@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <sstream>
 #include <string>
 
@@ -130,6 +131,7 @@ std::string applyControlLine(Printer& printer, const std::string& line) {
     }
     return {};
   }
+  if (word == "show") return {};  // the program prints describe() for it
   if (word == "clear") {
     for (const auto& c : kConditions) printer.setCondition(c.condition, false);
     printer.clearReplyFaults();
@@ -137,6 +139,33 @@ std::string applyControlLine(Printer& printer, const std::string& line) {
     return {};
   }
   return "unknown control line '" + word + "'";
+}
+
+std::string describe(const Printer& printer) {
+  const PrinterState s = printer.state();
+  const StatusBytes status = printer.statusBytes();
+  char buf[64];
+  std::string out = "status";
+  for (auto b : status) {
+    std::snprintf(buf, sizeof buf, " %02X", b);
+    out += buf;
+  }
+  out += "\nreceipt ";
+  if (s.openReceipt) {
+    const Receipt& r = *s.openReceipt;
+    out += std::to_string(r.number) + " open: " + std::to_string(r.lines.size()) + " lines, total " +
+           std::to_string(r.total()) + ", paid " + std::to_string(r.paid()) +
+           (r.fullyPaid() ? ", waiting to be closed" : "");
+  } else {
+    out += "none open; last " + std::to_string(s.lastReceiptNumber);
+  }
+  out += "\nday: " + std::to_string(s.dayReceipts) + " receipts; last Z " +
+         std::to_string(s.lastZNumber) + "; fiscal memory " + std::to_string(s.fiscalMemory.size()) +
+         "/" + std::to_string(s.fiscalMemoryCapacity);
+  out += "\ndrawer " + std::to_string(s.drawer.inDrawer) + " (in " + std::to_string(s.drawer.putIn) +
+         ", out " + std::to_string(s.drawer.takenOut) + ")";
+  out += "\ndisplay [" + s.display[0] + "] [" + s.display[1] + "]\n";
+  return out;
 }
 
 const char* controlLineHelp() {
@@ -166,7 +195,8 @@ const char* controlLineHelp() {
          "  late-ms N               delay of a late reply (default 7000)\n"
          "  power-fail              power failure now (open receipt lost or kept)\n"
          "  power-loss keep|lose    what a power failure does to an open receipt\n"
-         "  clear                   all conditions, forced bits and faults off\n";
+         "  clear                   all conditions, forced bits and faults off\n"
+         "  show                    print the status bytes, receipt, drawer and display\n";
 }
 
 }  // namespace fpsim

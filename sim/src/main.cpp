@@ -85,6 +85,10 @@ void drainControl(int fd, std::string& pending, fpsim::Printer& printer) {
     std::string line = pending.substr(0, nl);
     pending.erase(0, nl + 1);
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line == "show") {
+      std::fprintf(stderr, "%s", fpsim::describe(printer).c_str());
+      continue;
+    }
     const std::string err = fpsim::applyControlLine(printer, line);
     if (err.empty()) {
       if (!line.empty()) std::fprintf(stderr, "fpsim: control: %s\n", line.c_str());
@@ -201,7 +205,7 @@ int main(int argc, char** argv) {
       if (controlFd >= 0 && fds[1].revents != 0) drainControl(controlFd, pending, server.printer());
     }
     server.stop();
-    std::fprintf(stderr, "fpsim: stopped, state saved\n");
+    std::fprintf(stderr, "fpsim: stopped%s\n", options.stateFile.empty() ? "" : ", state saved");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "fpsim: %s\n", e.what());
     if (!control.empty()) unlink(control.c_str());

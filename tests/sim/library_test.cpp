@@ -493,43 +493,5 @@ TEST_F(Library, LostReplyLeavesTheCommandDone) {
   EXPECT_EQ(text(), "1,1,300,0,") << "the sale was registered although its reply was lost";
 }
 
-// With pacing on, an exchange lasts as long as its bytes take on a 9600-baud line.
-TEST(Pacing, ExchangeTakesTheWireTimeOfItsBytes) {
-  const fs::path dir = fs::temp_directory_path() / ("fpsim-lib-pacing-" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  PrinterOptions o;
-  o.clock = std::make_shared<ManualClock>(kStart);
-  o.pace = true;
-  PtyPrinter server(o, (dir / "COM1").string());
-  server.start();
-  setenv("KORDAL_COM1", server.devicePath().c_str(), 1);
-  ASSERT_EQ(InitializeazaSerialaNr(kPort), kPort);
-  char data[251];
-  char status[10];
-  struct Case {
-    int code;
-    const char* payload;
-    std::size_t bytes;  // request + reply on the wire
-  };
-  const Case cases[] = {
-      {33, "F", 8 + 15 + 166},  // the X report's reply carries 166 data bytes
-      {46, "", 7 + 15 + 29},
-  };
-  for (const auto& c : cases) {
-    const auto t0 = std::chrono::steady_clock::now();
-    ASSERT_EQ(TrimiteTelegrama(kPort, c.payload, c.code, data, status), KORDAL_OK);
-    const double took = std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - t0).count();
-    const double wire = static_cast<double>(c.bytes) * 10.0 / 9.6;
-    std::printf("command %d: %zu bytes, wire %.1f ms, measured %.1f ms\n", c.code, c.bytes, wire,
-                took);
-    EXPECT_NEAR(took, wire, wire * 0.10) << "command " << c.code;
-  }
-  InchidePort(kPort);
-  server.stop();
-  fs::remove_all(dir);
-}
-
 }  // namespace
 }  // namespace fpsim

@@ -229,5 +229,8 @@ class Printer {
 std::string applyControlLine(Printer& printer, const std::string& line);
 // The control lines, one per line, with what each does (for --help).
 const char* controlLineHelp();
+// A few lines on the printer's state: status bytes, open receipt, display, drawer
+// (fpsim prints it for the control line "show").
+std::string describe(const Printer& printer);
 
 }  // namespace fpsim
