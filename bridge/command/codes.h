@@ -11,16 +11,16 @@ namespace veltar {
 
 // Command codes of the fiscal printer, as the bridge sends them.
 namespace command_code {
-inline constexpr uint8_t kTransactionState = 2;       // state of the current transaction
-inline constexpr uint8_t kTechnicalReport = 3;        // service menu's technical report
-inline constexpr uint8_t kWriteVatRates = 4;          // sent by the library's ScrieCoteTVA
+inline constexpr uint8_t kTransactionState = 2;  // state of the current transaction
+inline constexpr uint8_t kTechnicalReport = 3;   // service menu's technical report
+inline constexpr uint8_t kWriteVatRates = 4;     // sent by the library's ScrieCoteTVA
 inline constexpr uint8_t kWriteFiscalCode = 5;
-inline constexpr uint8_t kWriteHeaderFooter = 6;      // library's ScrieHeaderFooter; unused here
+inline constexpr uint8_t kWriteHeaderFooter = 6;  // library's ScrieHeaderFooter; unused here
 inline constexpr uint8_t kOpenFiscalReceipt = 7;
-inline constexpr uint8_t kSellItem = 8;               // library's VanzareAfisareMarfa
-inline constexpr uint8_t kSubtotal = 9;               // library's Subtotal; unused here
-inline constexpr uint8_t kTotal = 10;                 // library's CalculTotal
-inline constexpr uint8_t kCloseFiscalReceipt = 11;    // repeated until S5 0x10 clears
+inline constexpr uint8_t kSellItem = 8;             // library's VanzareAfisareMarfa
+inline constexpr uint8_t kSubtotal = 9;             // library's Subtotal; unused here
+inline constexpr uint8_t kTotal = 10;               // library's CalculTotal
+inline constexpr uint8_t kCloseFiscalReceipt = 11;  // repeated until S5 0x10 clears
 inline constexpr uint8_t kPrinterStatus = 14;
 inline constexpr uint8_t kReadVatRates = 15;
 inline constexpr uint8_t kDisplayText = 16;
@@ -30,23 +30,23 @@ inline constexpr uint8_t kCloseNonFiscalReceipt = 19;
 inline constexpr uint8_t kWritePosNumber = 28;
 inline constexpr uint8_t kReadDayCounters = 29;
 inline constexpr uint8_t kFiscalize = 30;
-inline constexpr uint8_t kPeriodicReport = 31;        // library's RaportPeriodic
+inline constexpr uint8_t kPeriodicReport = 31;  // library's RaportPeriodic
 inline constexpr uint8_t kReadDateTime = 32;
-inline constexpr uint8_t kReport = 33;                // "F" interim (X), "G" day-end (Z)
-inline constexpr uint8_t kAfterDateTime = 36;         // after writing the clock, after the periodic report
+inline constexpr uint8_t kReport = 33;         // "F" interim (X), "G" day-end (Z)
+inline constexpr uint8_t kAfterDateTime = 36;  // after writing the clock, after the periodic report
 inline constexpr uint8_t kOpenDrawer = 37;
-inline constexpr uint8_t kWriteDateTime = 38;         // library's ScrieDataOra
+inline constexpr uint8_t kWriteDateTime = 38;  // library's ScrieDataOra
 inline constexpr uint8_t kWriteCompanyName = 40;
 inline constexpr uint8_t kWriteCompanyAddress = 41;
-inline constexpr uint8_t kCashInOut = 42;             // library's InOutSume
+inline constexpr uint8_t kCashInOut = 42;  // library's InOutSume
 inline constexpr uint8_t kWriteFiscalSeries = 43;
 inline constexpr uint8_t kReadFiscalSeries = 44;
 inline constexpr uint8_t kReadCompanyName = 45;
 inline constexpr uint8_t kReadCompanyAddress = 46;
 inline constexpr uint8_t kReadFiscalCode = 47;
-inline constexpr uint8_t kSwitchLeu = 51;             // switch to the redenominated leu
+inline constexpr uint8_t kSwitchLeu = 51;  // switch to the redenominated leu
 inline constexpr uint8_t kReadLeuState = 52;
-inline constexpr uint8_t kMarkupDiscount = 75;        // length-prefixed block
+inline constexpr uint8_t kMarkupDiscount = 75;  // length-prefixed block
 }  // namespace command_code
 
 // Report letters of command 33.

@@ -67,9 +67,9 @@ bool ExecutaComanda(Context& ctx, int32_t& printerIndex, const std::string& payl
     CommandState& state = ctx.command;
     ResetBuffers(state);
     try {
-        state.RezultatComanda = ctx.services.kordal.TrimiteTelegrama(
-            ctx.settings.ComPort, payload.c_str(), code, state.BufRaspuns.data(),
-            state.BufStare.data());
+        state.RezultatComanda =
+            ctx.services.kordal.TrimiteTelegrama(ctx.settings.ComPort, payload.c_str(), code,
+                                                 state.BufRaspuns.data(), state.BufStare.data());
     } catch (const RuntimeError&) {
         // The library could not be called (its file or export is missing).
         // Going on with the previous command's result would let an old 0 pass
@@ -101,9 +101,9 @@ int TrimiteComandaImp(Context& ctx, const std::string& payload, uint8_t code) {
     CommandState& state = ctx.command;
     ResetBuffers(state);
     try {
-        state.RezultatComanda = ctx.services.kordal.TrimiteTelegrama(
-            ctx.settings.ComPort, payload.c_str(), code, state.BufRaspuns.data(),
-            state.BufStare.data());
+        state.RezultatComanda =
+            ctx.services.kordal.TrimiteTelegrama(ctx.settings.ComPort, payload.c_str(), code,
+                                                 state.BufRaspuns.data(), state.BufStare.data());
     } catch (const RuntimeError& failure) {
         state.RezultatComanda = library_result::kNoReply;
         StandardFailure(ctx, "1.002", failure);

@@ -2,8 +2,8 @@
 //
 // Every exchange first blanks BufRaspuns (251 characters) and BufStare (10),
 // runs one library call, stores its result in RezultatComanda and turns a
-// failed result into an operator text (MesajeRezultat, filled by the start-up). ExecutaComanda and ExecutaComandaL then
-// judge an accepted reply by its status bytes (status.h); TrimiteComandaImp
+// failed result into an operator text (MesajeRezultat, filled by the start-up). ExecutaComanda and
+// ExecutaComandaL then judge an accepted reply by its status bytes (status.h); TrimiteComandaImp
 // leaves that to its callers.
 #pragma once
 

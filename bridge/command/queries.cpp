@@ -22,10 +22,16 @@ constexpr std::size_t kLeuSwitchTimeAt = 1;
 constexpr std::size_t kLeuZNumberAt = 7;
 constexpr uint8_t kLeuRedenominated = 0x00;
 
-RuntimeError Overflow() { return RuntimeError(error_number::kOverflow, "Overflow"); }
-RuntimeError TypeMismatch() { return RuntimeError(error_number::kTypeMismatch, "Type mismatch"); }
+RuntimeError Overflow() {
+    return RuntimeError(error_number::kOverflow, "Overflow");
+}
+RuntimeError TypeMismatch() {
+    return RuntimeError(error_number::kTypeMismatch, "Type mismatch");
+}
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 bool IsCalendarDate(int year, int month, int day) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -224,8 +230,7 @@ bool ScrieLeuGreuImp(Context& ctx, int32_t& printerIndex, DateTime& switchTime,
     state.ParametriComanda.clear();
     state.CodComanda = command_code::kSwitchLeu;
     std::string showBoxes = kShowBoxes;
-    if (!ExecutaComanda(ctx, printerIndex, state.ParametriComanda, state.CodComanda,
-                        showBoxes)) {
+    if (!ExecutaComanda(ctx, printerIndex, state.ParametriComanda, state.CodComanda, showBoxes)) {
         return false;
     }
 
@@ -236,8 +241,8 @@ bool ScrieLeuGreuImp(Context& ctx, int32_t& printerIndex, DateTime& switchTime,
         bool oldLeu = false;  // the printer has no leu commands, so it counts in the old leu
     };
     static constexpr Refusal kRefusals[] = {
-        {status_bit::kUnknownCommand, "Comanda Scrie Leu Greu Inexistenta!",
-         kTitleRutinaVerificare, true},
+        {status_bit::kUnknownCommand, "Comanda Scrie Leu Greu Inexistenta!", kTitleRutinaVerificare,
+         true},
         {status_bit::kFiscalReceiptOpen, "Comanda interzisa. Este deschis un bon fiscal!",
          kTitleNorvade},
         {status_bit::kNonFiscalReceiptOpen, "Comanda interzisa. Este deschis un bon nefiscal!",
@@ -254,8 +259,7 @@ bool ScrieLeuGreuImp(Context& ctx, int32_t& printerIndex, DateTime& switchTime,
             if (refusal.oldLeu) {
                 ctx.money.LeuGreu = 0;
             }
-            ctx.services.ui.messageBox(refusal.text, refusal.title, Icon::Information,
-                                       Buttons::Ok);
+            ctx.services.ui.messageBox(refusal.text, refusal.title, Icon::Information, Buttons::Ok);
             return false;
         }
     }

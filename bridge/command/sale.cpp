@@ -77,9 +77,8 @@ bool VanzareMarfa(Context& ctx, std::string& response) {
         try {
             state.RezultatComanda = ctx.services.kordal.VanzareAfisareMarfa(
                 ctx.settings.ComPort, line.DenumireArticol.c_str(),
-                static_cast<unsigned char>(kind), quantity.c_str(),
-                state.ParametriComanda.c_str(), display.c_str(), state.BufRaspuns.data(),
-                state.BufStare.data());
+                static_cast<unsigned char>(kind), quantity.c_str(), state.ParametriComanda.c_str(),
+                display.c_str(), state.BufRaspuns.data(), state.BufStare.data());
         } catch (const RuntimeError&) {
             state.RezultatComanda = library_result::kNoReply;
             throw;
@@ -185,9 +184,9 @@ bool fctInOutSertar(Context& ctx, int32_t& printerIndex, Amount& amount, Amount&
         }
         // The library refused the amount text and sent nothing: the cash did
         // not move, so the sales application must not be told it did.
-        throw RuntimeError(error_number::kInvalidArgument,
-                           "Suma nu poate fi trimisa la imprimanta! (rezultat " +
-                               std::to_string(result) + ")");
+        throw RuntimeError(
+            error_number::kInvalidArgument,
+            "Suma nu poate fi trimisa la imprimanta! (rezultat " + std::to_string(result) + ")");
     } catch (const RuntimeError& failure) {
         response = failure.description();
         ScrieLog(ctx, "fctInOutSertar: " + failure.description(), failure.number());

@@ -72,10 +72,12 @@ bool VerificareExecutieComanda(Context& ctx, int32_t& /*printerIndex*/, std::str
 
     static const Check kOrder[] = {
         {kTextPaperOutLong, kPaperOut, kPaperOutS3_20, kPaperOutS1},
-        {"Imprimanta infundata cu hartie (PAPPER JAM). Verificati imprimanta !", kPaperJam04, kPaperJam08},
+        {"Imprimanta infundata cu hartie (PAPPER JAM). Verificati imprimanta !", kPaperJam04,
+         kPaperJam08},
         {"Verificati imprimanta !", kCommandFailed},
         {"Data si ora nedeterminate dupa ultima stergere RAM! Setati data/ora din ecranul de "
-         "service!", kDateTimeLost},
+         "service!",
+         kDateTimeLost},
         {kTextInvalidCommand, kInvalidCommand},
         {kTextSequence, kPrinterSawSequenceError},
         {kTextChecksum, kPrinterSawChecksumError},
@@ -112,37 +114,40 @@ void TrateazaEroriImp(Context& ctx) {
 void TrateazaErorileImprimantei(Context& ctx) {
     using namespace status_bit;
     try {
-        ReportEvery(ctx, {
-                             {kTextPaperOutShort, kPaperOut},
-                             {"Adresa sau denumire nevalide!", kInvalidNameOrAddress},
-                             {"Cod fiscal nevalid!", kInvalidFiscalCode},
-                             {kTextDateTimeLost, kDateTimeLost},
-                             {kTextInvalidCommand, kInvalidCommand},
-                             {kTextCommandFailed, kCommandFailed},
-                             {kTextNotAllowed, kNotAllowedInFiscalMode},
-                             {kTextAmountOverflow, kAmountOverflow},
-                             {"Cote TVA nevalide!", kInvalidVatRates},
-                             {"Cadere de tensiune in timpul ultimei tipariri !", kPowerFailLastPrint},
-                             {"Cadere de tensiune in timpul unui bon!", kPowerFailInReceipt},
-                             {"Bit rezervat !", kReservedS5},
-                             {kTextUnknownCommand, kUnknownCommand},
-                             {kTextChecksum, kPrinterSawChecksumError},
-                             {kTextSequence, kPrinterSawSequenceError},
-                             {"A aparut o eroare la inregistrarea in memoria fiscala !", kFiscalMemoryWriteError},
-                             {"Memorie fiscala plina", kFiscalMemoryFull},
-                             {"Mai sunt mai putin de 60 de inregistrari in memoria fiscala", kFiscalMemoryNearlyFull},
-                             {"Nu exista modulul de memorie fiscala", kNoFiscalMemory},
-                             {"Mai sunt putine locatii pentru COTE TVA!", kFewVatSlots},
-                             {"Nu mai sunt locatii libere pentru COTE TVA!", kNoVatSlots},
-                             {"Imprimanta fiscalizata!", kFiscalized},
-                             {"Ultima inchidere fiscala nu s-a finalizat corect!", kLastClosingIncomplete},
-                             // Code page 1250: 0xEE is the i with circumflex.
-                             {"A aparut cadere de tensiune \xEEn timpul ultimei \xEEnchideri "
-                              "fiscale", kPowerFailLastClosing},
-                             {kTextReadOnly, kReadOnly},
-                             {"Mai sunt putine locatii pentru RAM RESET (sub 11)!", kFewRamResetSlots},
-                             {"Nu mai sunt locatii libere pentru RAM RESET !", kNoRamResetSlots},
-                         });
+        ReportEvery(
+            ctx, {
+                     {kTextPaperOutShort, kPaperOut},
+                     {"Adresa sau denumire nevalide!", kInvalidNameOrAddress},
+                     {"Cod fiscal nevalid!", kInvalidFiscalCode},
+                     {kTextDateTimeLost, kDateTimeLost},
+                     {kTextInvalidCommand, kInvalidCommand},
+                     {kTextCommandFailed, kCommandFailed},
+                     {kTextNotAllowed, kNotAllowedInFiscalMode},
+                     {kTextAmountOverflow, kAmountOverflow},
+                     {"Cote TVA nevalide!", kInvalidVatRates},
+                     {"Cadere de tensiune in timpul ultimei tipariri !", kPowerFailLastPrint},
+                     {"Cadere de tensiune in timpul unui bon!", kPowerFailInReceipt},
+                     {"Bit rezervat !", kReservedS5},
+                     {kTextUnknownCommand, kUnknownCommand},
+                     {kTextChecksum, kPrinterSawChecksumError},
+                     {kTextSequence, kPrinterSawSequenceError},
+                     {"A aparut o eroare la inregistrarea in memoria fiscala !",
+                      kFiscalMemoryWriteError},
+                     {"Memorie fiscala plina", kFiscalMemoryFull},
+                     {"Mai sunt mai putin de 60 de inregistrari in memoria fiscala",
+                      kFiscalMemoryNearlyFull},
+                     {"Nu exista modulul de memorie fiscala", kNoFiscalMemory},
+                     {"Mai sunt putine locatii pentru COTE TVA!", kFewVatSlots},
+                     {"Nu mai sunt locatii libere pentru COTE TVA!", kNoVatSlots},
+                     {"Imprimanta fiscalizata!", kFiscalized},
+                     {"Ultima inchidere fiscala nu s-a finalizat corect!", kLastClosingIncomplete},
+                     // Code page 1250: 0xEE is the i with circumflex.
+                     {"A aparut cadere de tensiune \xEEn timpul ultimei \xEEnchideri fiscale",
+                      kPowerFailLastClosing},
+                     {kTextReadOnly, kReadOnly},
+                     {"Mai sunt putine locatii pentru RAM RESET (sub 11)!", kFewRamResetSlots},
+                     {"Nu mai sunt locatii libere pentru RAM RESET !", kNoRamResetSlots},
+                 });
     } catch (const RuntimeError& failure) {
         StandardFailure(ctx, "1.001", failure, true, false);
     }

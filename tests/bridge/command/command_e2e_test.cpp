@@ -257,9 +257,9 @@ TEST_F(CommandEndToEnd, ServiceScreenExchangeAndStatus) {
     std::string dash = "-";
     EXPECT_FALSE(VerificareExecutieComanda(ctx, index, dash));
     TrateazaErorileImprimantei(ctx);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{
-                              "Lipsa hartie la imprimanta! Puneti hartie si apasati OK !",
-                              " Lipsa hartie!", "Imprimanta fiscalizata!"}));
+    EXPECT_EQ(BoxTexts(),
+              (std::vector<std::string>{"Lipsa hartie la imprimanta! Puneti hartie si apasati OK !",
+                                        " Lipsa hartie!", "Imprimanta fiscalizata!"}));
 }
 
 TEST_F(CommandEndToEnd, DamagedRepliesBecomeTheirTexts) {

@@ -51,7 +51,9 @@ inline KordalReply Accepted(std::string data = {}, std::string status = Status()
     return KordalReply{library_result::kOk, std::move(data), std::move(status)};
 }
 
-inline KordalReply Failed(int32_t result) { return KordalReply{result, {}, Status()}; }
+inline KordalReply Failed(int32_t result) {
+    return KordalReply{result, {}, Status()};
+}
 
 // Bytes from a list of values, for replies and payloads with zero bytes.
 inline std::string Bytes(std::initializer_list<int> values) {
@@ -94,8 +96,8 @@ protected:
             // "<date time>: ","<text>",<number>
             const std::size_t textAt = line.find("\",\"") + 3;
             const std::size_t numberAt = line.rfind("\",");
-            entries.push_back({line.substr(textAt, numberAt - textAt),
-                               std::stoi(line.substr(numberAt + 2))});
+            entries.push_back(
+                {line.substr(textAt, numberAt - textAt), std::stoi(line.substr(numberAt + 2))});
         }
         return entries;
     }

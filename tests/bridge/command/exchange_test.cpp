@@ -53,7 +53,8 @@ protected:
                 if (initial == "-") {
                     EXPECT_EQ(response, "-");
                     std::vector<Box> expected;
-                    if (c.text) expected.push_back({c.text, "NORVADE 2000", Icon::Error});
+                    if (c.text)
+                        expected.push_back({c.text, "NORVADE 2000", Icon::Error});
                     EXPECT_EQ(Boxes(), expected);
                 } else {
                     EXPECT_TRUE(ui.boxes.empty());
@@ -116,8 +117,7 @@ TEST_F(ExchangeTest, ReplyBufferKeepsItsLengthWhateverTheReplyCarries) {
         ExecutaComanda(ctx, index, "", command_code::kReadFiscalSeries, response);
         ASSERT_EQ(ctx.command.BufRaspuns.size(), 251u);
         // The data, the terminating zero byte, then the blanks put there before.
-        EXPECT_EQ(ctx.command.BufRaspuns,
-                  data + '\0' + std::string(251 - size - 1, ' '));
+        EXPECT_EQ(ctx.command.BufRaspuns, data + '\0' + std::string(251 - size - 1, ' '));
         EXPECT_EQ(ctx.command.BufStare, Status({{0, 0x80}}) + "  ");
     }
 }
@@ -132,7 +132,9 @@ TEST_F(ExchangeTest, ExecutaComandaLUsesThePortOfThePrinterAndTheCountedReply) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].port, 5);
     EXPECT_EQ(calls[0].payload, block);  // a zero byte inside the block is sent too
-    EXPECT_EQ(ctx.command.BufRaspuns.substr(0, 4), std::string("\x02" "ab ", 4));
+    EXPECT_EQ(ctx.command.BufRaspuns.substr(0, 4), std::string("\x02"
+                                                               "ab ",
+                                                               4));
     EXPECT_EQ(ctx.command.BufRaspuns.size(), 251u);
 }
 
@@ -188,7 +190,8 @@ TEST_F(ExchangeTest, TrimiteComandaImpMapsEveryResult) {
         EXPECT_EQ(ctx.command.RezultatComanda, c.result);
         EXPECT_EQ(ctx.command.BufRaspuns.size(), 251u);
         std::vector<Box> expected;
-        if (c.text) expected.push_back({c.text, c.title, Icon::Error});
+        if (c.text)
+            expected.push_back({c.text, c.title, Icon::Error});
         EXPECT_EQ(Boxes(), expected);
     }
 }

@@ -159,16 +159,21 @@ struct LeuCase {
 
 std::vector<LeuCase> LeuCases(DateTime now) {
     return {
-        {"old leu", Accepted(Bytes({0xFF, 0x00, 0x00, 0x10, 0x01, 0x07, 0x05, 0x00, 0x0A})), 0,
-         now, -1},
+        {"old leu", Accepted(Bytes({0xFF, 0x00, 0x00, 0x10, 0x01, 0x07, 0x05, 0x00, 0x0A})), 0, now,
+         -1},
         {"another value is the old leu too", Accepted(Bytes({0x01})), 0, now, -1},
-        {"switched", Accepted(Bytes({0x00, 0x00, 0x00, 0x10, 0x01, 0x07, 0x05, 0x00, 0x0A})), 1,
-         {2005, 7, 1, 10, 0, 0}, 10},
+        {"switched",
+         Accepted(Bytes({0x00, 0x00, 0x00, 0x10, 0x01, 0x07, 0x05, 0x00, 0x0A})),
+         1,
+         {2005, 7, 1, 10, 0, 0},
+         10},
         {"switched, Z number over 255",
-         Accepted(Bytes({0x00, 0x10, 0x59, 0x23, 0x30, 0x06, 0x05, 0x01, 0x9C})), 1,
-         {2005, 6, 30, 23, 59, 10}, 412},
-        {"printer without the leu commands", Accepted(Bytes({0x00}), Status({{5, 0x04}})), 0,
-         now, -1},
+         Accepted(Bytes({0x00, 0x10, 0x59, 0x23, 0x30, 0x06, 0x05, 0x01, 0x9C})),
+         1,
+         {2005, 6, 30, 23, 59, 10},
+         412},
+        {"printer without the leu commands", Accepted(Bytes({0x00}), Status({{5, 0x04}})), 0, now,
+         -1},
     };
 }
 
@@ -203,7 +208,8 @@ TEST_F(QueriesTest, CitesteLeuGreuImpFailureLeavesTheLeuStateAndSaysWhy) {
 
 TEST_F(QueriesTest, ScrieLeuGreuImpReadsTheSwitchLikeTheReadDoes) {
     for (const LeuCase& c : LeuCases(clock.now())) {
-        if (c.reply.status != Status()) continue;  // refusals are tested below
+        if (c.reply.status != Status())
+            continue;  // refusals are tested below
         SCOPED_TRACE(c.name);
         kordal.queueReply("TrimiteTelegrama", c.reply);
         DateTime when;
@@ -224,7 +230,8 @@ TEST_F(QueriesTest, ScrieLeuGreuImpRefusesWithTheFirstReasonInABox) {
         int leuGreuAfter;
     } cases[] = {
         {Status({{5, 0x04}}),
-         {"Comanda Scrie Leu Greu Inexistenta!", "Rutina Verificare", Icon::Information}, 0},
+         {"Comanda Scrie Leu Greu Inexistenta!", "Rutina Verificare", Icon::Information},
+         0},
         {Status({{5, 0x10}}),
          {"Comanda interzisa. Este deschis un bon fiscal!", "NORVADE 2000", Icon::Information},
          1},
@@ -241,7 +248,8 @@ TEST_F(QueriesTest, ScrieLeuGreuImpRefusesWithTheFirstReasonInABox) {
           Icon::Information},
          1},
         {Status({{5, 0x1C}, {4, 0x04}, {6, 0x08}}),
-         {"Comanda Scrie Leu Greu Inexistenta!", "Rutina Verificare", Icon::Information}, 0},
+         {"Comanda Scrie Leu Greu Inexistenta!", "Rutina Verificare", Icon::Information},
+         0},
         {Status({{5, 0x18}}),
          {"Comanda interzisa. Este deschis un bon fiscal!", "NORVADE 2000", Icon::Information},
          1},
@@ -402,8 +410,8 @@ TEST_F(QueriesTest, FctFunctia75RefusesValuesTheirFieldCannotHold) {
         int64_t multiplier;
     } cases[] = {
         {":", 2147483648LL * 10000, 1},
-        {":", -2147483648LL, 10000},    // -2147483648 after the multiplier
-        {",", 2560000, 1},              // 256 percent does not fit its byte
+        {":", -2147483648LL, 10000},  // -2147483648 after the multiplier
+        {",", 2560000, 1},            // 256 percent does not fit its byte
     };
     for (const auto& c : cases) {
         files.files.erase(kLogFile);

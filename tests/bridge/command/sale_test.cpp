@@ -17,7 +17,9 @@ using testing::Status;
 
 const char* const kNoReplyText = "Lipsa comunicatie cu imprimanta. Verificati imprimanta! ";
 
-Amount Value(double v) { return Amount::fromDouble(v); }
+Amount Value(double v) {
+    return Amount::fromDouble(v);
+}
 
 class SaleTest : public testing::CommandTest {
 protected:
@@ -108,10 +110,10 @@ TEST_F(SaleTest, VanzareMarfaReportsEveryResultAndClearsThePercentWhereTheLineIs
         {Failed(library_result::kNoReply), false, kNoReplyText, "NORVADE 2000", Icon::Error, 1},
         {Failed(library_result::kChecksum), false, "Eroare CRC: CRC prost! ", "NORVADE 2000",
          Icon::Error, 1},
-        {Failed(library_result::kArgMissing), false, "Lipsa text descriere produs",
-         "VELTAR 2000", Icon::Error, 1},
-        {Failed(library_result::kArgKind), false, "Cote TVA invalide", "VELTAR 2000",
+        {Failed(library_result::kArgMissing), false, "Lipsa text descriere produs", "VELTAR 2000",
          Icon::Error, 1},
+        {Failed(library_result::kArgKind), false, "Cote TVA invalide", "VELTAR 2000", Icon::Error,
+         1},
         {Failed(library_result::kArgRange), false, nullptr, nullptr, Icon::None, 0},
         {Failed(library_result::kArgDisplay), false, nullptr, nullptr, Icon::None, 0},
     };
@@ -129,7 +131,8 @@ TEST_F(SaleTest, VanzareMarfaReportsEveryResultAndClearsThePercentWhereTheLineIs
             if (initial == "-") {
                 EXPECT_EQ(response, "-");
                 std::vector<Box> expected;
-                if (c.text) expected.push_back({c.text, c.title, c.icon});
+                if (c.text)
+                    expected.push_back({c.text, c.title, c.icon});
                 EXPECT_EQ(Boxes(), expected);
             } else {
                 EXPECT_TRUE(ui.boxes.empty());
@@ -159,14 +162,14 @@ TEST_F(SaleTest, VanzareMarfaRunTimeFailureIsShownAndLoggedWithTheCommandAndTime
                            {"Invalid procedure call or argument", "VELTAR2000", Icon::None},
                            {missing, "VELTAR2000", Icon::None},
                        }));
-    EXPECT_EQ(Log(), (std::vector<LogEntry>{
-                         {"Fct VanzareMarfa err: Invalid procedure call or argument , comanda=14 "
-                          "Data:07.03.2026/09:08:07",
-                          5},
-                         {"Fct VanzareMarfa err: " + missing +
-                              " , comanda=14 Data:07.03.2026/09:08:07",
-                          48},
-                     }));
+    EXPECT_EQ(
+        Log(),
+        (std::vector<LogEntry>{
+            {"Fct VanzareMarfa err: Invalid procedure call or argument , comanda=14 "
+             "Data:07.03.2026/09:08:07",
+             5},
+            {"Fct VanzareMarfa err: " + missing + " , comanda=14 Data:07.03.2026/09:08:07", 48},
+        }));
     EXPECT_EQ(response, "");
 }
 
@@ -198,12 +201,8 @@ TEST_F(DrawerTest, AmountGoesOutSignedAndInThePrintersUnit) {
         char decimal;
         const char* sent;
     } cases[] = {
-        {-150, 1, '.', "-150"},
-        {-150, 10000, '.', "-1500000"},
-        {12.5, 10000, '.', "+125000"},
-        {0.01, 10000, '.', "+100"},
-        {7.5, 1, ',', "+7,5"},
-        {0, 10000, '.', ""},
+        {-150, 1, '.', "-150"},     {-150, 10000, '.', "-1500000"}, {12.5, 10000, '.', "+125000"},
+        {0.01, 10000, '.', "+100"}, {7.5, 1, ',', "+7,5"},          {0, 10000, '.', ""},
     };
     for (const auto& c : cases) {
         ctx.money.FactorLeu = Amount::fromInt(c.factor);
@@ -253,8 +252,9 @@ TEST_F(DrawerTest, SumsReplyWithTooFewFieldsIsARunTimeFailure) {
         response = "-";  // the failure text replaces whatever the response held
         EXPECT_FALSE(Run(0));
         EXPECT_EQ(response, "Invalid procedure call or argument");
-        EXPECT_EQ(Log(), (std::vector<LogEntry>{
-                             {"fctInOutSertar: Invalid procedure call or argument", 5}}));
+        EXPECT_EQ(
+            Log(),
+            (std::vector<LogEntry>{{"fctInOutSertar: Invalid procedure call or argument", 5}}));
         EXPECT_TRUE(SumsUntouched());
     }
     EXPECT_TRUE(ui.boxes.empty());

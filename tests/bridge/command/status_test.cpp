@@ -25,7 +25,8 @@ protected:
     }
     static std::vector<Box> Checked(std::initializer_list<const char*> texts) {
         std::vector<Box> boxes;
-        for (const char* text : texts) boxes.push_back({text, "Rutina Verificare", Icon::Information});
+        for (const char* text : texts)
+            boxes.push_back({text, "Rutina Verificare", Icon::Information});
         return boxes;
     }
 };
@@ -43,8 +44,10 @@ TEST_F(StatusTest, VerificareExecutieComandaReportsTheFirstProblemOnly) {
         {Status({{3, 0x40}}), kPaperOut},
         {Status({{3, 0x20}}), kPaperOut},
         {Status({{1, 0x20}}), kPaperOut},
-        {Status({{2, 0x04}}), "Imprimanta infundata cu hartie (PAPPER JAM). Verificati imprimanta !"},
-        {Status({{2, 0x08}}), "Imprimanta infundata cu hartie (PAPPER JAM). Verificati imprimanta !"},
+        {Status({{2, 0x04}}),
+         "Imprimanta infundata cu hartie (PAPPER JAM). Verificati imprimanta !"},
+        {Status({{2, 0x08}}),
+         "Imprimanta infundata cu hartie (PAPPER JAM). Verificati imprimanta !"},
         {Status({{4, 0x08}}), "Verificati imprimanta !"},
         {Status({{4, 0x20}}),
          "Data si ora nedeterminate dupa ultima stergere RAM! Setati data/ora din ecranul de "
@@ -70,7 +73,8 @@ TEST_F(StatusTest, VerificareExecutieComandaReportsTheFirstProblemOnly) {
         EXPECT_EQ(VerificareExecutieComanda(ctx, index, dash), c.text == nullptr);
         EXPECT_EQ(dash, "-");
         std::vector<Box> expected;
-        if (c.text) expected.push_back({c.text, "NORVADE 2000", Icon::Information});
+        if (c.text)
+            expected.push_back({c.text, "NORVADE 2000", Icon::Information});
         EXPECT_EQ(Boxes(), expected);
 
         ui.boxes.clear();
@@ -91,8 +95,8 @@ TEST_F(StatusTest, VerificareExecutieComandaKeepsTheLastBytesWhenBufStareIsTooSh
     response.clear();
     EXPECT_FALSE(VerificareExecutieComanda(ctx, index, response));
     EXPECT_EQ(response, kInvalidCommand);
-    EXPECT_EQ(Log(), (std::vector<LogEntry>{
-                         {"VerificareExecutieComanda: Subscript out of range", 9}}));
+    EXPECT_EQ(Log(),
+              (std::vector<LogEntry>{{"VerificareExecutieComanda: Subscript out of range", 9}}));
 }
 
 TEST_F(StatusTest, TrateazaEroriImpRefreshesAndShowsEveryFailureBit) {
@@ -123,8 +127,8 @@ TEST_F(StatusTest, TrateazaEroriImpWithAnUnreadableStatusTakesTheFailurePath) {
 }
 
 TEST_F(StatusTest, TrateazaErorileImprimanteiShowsEveryBitInItsOrder) {
-    Refreshed(Status({{0, 0xFF}, {1, 0xFF}, {2, 0xFF}, {3, 0xFF}, {4, 0xFF}, {5, 0xFF},
-                      {6, 0xFF}, {7, 0xFF}}));
+    Refreshed(Status(
+        {{0, 0xFF}, {1, 0xFF}, {2, 0xFF}, {3, 0xFF}, {4, 0xFF}, {5, 0xFF}, {6, 0xFF}, {7, 0xFF}}));
     TrateazaErorileImprimantei(ctx);
     EXPECT_EQ(Boxes(),
               Checked({" Lipsa hartie!",
