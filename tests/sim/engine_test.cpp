@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "fpsim/printer.h"
@@ -403,6 +404,34 @@ TEST_F(Engine, ReadRepliesOfTheIdentityRatesAndTexts) {
   openReceipt();
   send(cmd::kSaleLine, saleLine("\xC8\xE2R\xBA", 'A', 1, 0, '+', 5));
   EXPECT_NE(printer->journal().find("\xC8\xE2R\xBA"), std::string::npos);
+}
+
+// Whatever arrives on the wire, the printer answers with a sound frame or stays
+// quiet; it never crashes (the sanitizers watch every byte read here).
+TEST_F(Engine, RandomRequestsNeverBreakThePrinter) {
+  std::mt19937 random(12345);
+  auto byte = [&] { return static_cast<std::uint8_t>(random() & 0xFF); };
+  const std::uint8_t codes[] = {2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 14, 15, 16, 17, 18, 19, 28, 29,
+                                30, 31, 32, 33, 36, 37, 38, 40, 41, 42, 43, 44, 45, 46, 47, 51, 52, 75};
+  for (int i = 0; i < 20000; ++i) {
+    Bytes payload(random() % 40, 0);
+    for (auto& b : payload) b = byte();
+    if (i % 3 == 0 && !payload.empty()) payload[0] = static_cast<std::uint8_t>("+-,:;rFG\t"[random() % 9]);
+    const std::uint8_t code = i % 2 == 0 ? codes[random() % std::size(codes)] : byte();
+    const Answer a = printer->exchange(encodeRequest(byte(), code, payload));
+    ASSERT_TRUE(decodeReply(a.bytes)) << "command " << int{code};
+    if (i % 500 == 0) {
+      // Now and then an open receipt, so that receipt commands get past their first check.
+      send(cmd::kCloseFiscalReceipt);
+      send(cmd::kOpenFiscalReceipt, {1, 1});
+    }
+  }
+  RequestReader reader;
+  for (int i = 0; i < 200000; ++i) {
+    if (auto frame = reader.feed(byte())) {
+      EXPECT_LE(frame->payload.size(), kMaxPayload);
+    }
+  }
 }
 
 class Persistence : public Engine {
