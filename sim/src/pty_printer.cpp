@@ -77,6 +77,7 @@ void PtyPrinter::start() {
       unlink(linkPath_.c_str());
     }
     if (symlink(slavePath_.c_str(), linkPath_.c_str()) != 0) throw systemError("link " + linkPath_);
+    linkMade_ = true;
   }
   running_ = true;
   thread_ = std::thread([this] { serve(); });
@@ -94,7 +95,9 @@ void PtyPrinter::stop() {
     if (*fd >= 0) close(*fd);
     *fd = -1;
   }
-  if (!linkPath_.empty()) unlink(linkPath_.c_str());
+  // Only a link of our own is removed: never a file we refused to replace.
+  if (linkMade_) unlink(linkPath_.c_str());
+  linkMade_ = false;
   printer_.save();
 }
 

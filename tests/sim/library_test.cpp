@@ -475,6 +475,16 @@ TEST_F(Library, ConditionsReachTheLibraryAsStatusBits) {
   EXPECT_TRUE(bitSet(bit::kUnknownCommand));
 }
 
+TEST_F(Library, AnOrdinaryFileAtTheLinkPathIsNeitherReplacedNorRemoved) {
+  const fs::path taken = dir / "taken";
+  std::ofstream(taken) << "keep me";
+  {
+    PtyPrinter other(options(), taken.string());
+    EXPECT_THROW(other.start(), std::runtime_error);
+  }
+  EXPECT_EQ(readFile(taken), "keep me");
+}
+
 // The two slow cases: each waits out the library's 6-second time-out.
 TEST_F(Library, SilentPrinterGivesNoReplyAndDoesNothing) {
   printer().injectReplyFault(ReplyFault::NoReply);

@@ -44,6 +44,7 @@ class PtyPrinter {
   Printer printer_;
   std::string linkPath_;
   std::string slavePath_;
+  bool linkMade_ = false;
   int master_ = -1;
   int slaveKeepAlive_ = -1;
   int wakeRead_ = -1;
