@@ -1080,9 +1080,19 @@ struct Printer::Impl {
     save();
   }
 
+  // A state file that cannot be written must not stop the printer from answering
+  // (it would take the server thread down); the failure is told once per cause.
   void save() const {
-    if (!options.stateFile.empty()) saveState(st, options.stateFile);
+    if (options.stateFile.empty()) return;
+    try {
+      saveState(st, options.stateFile);
+      lastSaveError.clear();
+    } catch (const std::exception& e) {
+      if (lastSaveError != e.what()) std::fprintf(stderr, "fpsim: %s\n", e.what());
+      lastSaveError = e.what();
+    }
   }
+  mutable std::string lastSaveError;
 
   // ---- transport faults --------------------------------------------------
   bool faultActive(ReplyFault f) const {

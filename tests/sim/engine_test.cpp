@@ -516,6 +516,13 @@ TEST_F(Persistence, PowerFailureLosesTheReceipt) {
   EXPECT_EQ(printer->state().dayReceipts, 0u) << "a lost receipt is not in the day's totals";
 }
 
+TEST_F(Persistence, AStateFileThatCannotBeWrittenDoesNotStopThePrinter) {
+  fs::remove_all(dir);  // the folder of the state file is gone
+  openReceipt();
+  EXPECT_EQ(state(), "1,0,0,0,");
+  fs::create_directories(dir);
+}
+
 TEST_F(Persistence, DamagedStateFileIsRefusedNotGuessed) {
   std::ofstream(dir / "state") << "fpsim-state 1\nvat 19 0\n";
   EXPECT_THROW(restart(PowerLossPolicy::KeepReceipt), std::runtime_error);
