@@ -2,6 +2,8 @@
 // pseudo-terminal: every command the system sends, a whole receipt, the
 // day-end report, power failures and the fault switches.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "fpsim/pty_printer.h"
 #include "kordal.h"
@@ -483,6 +486,50 @@ TEST_F(Library, AnOrdinaryFileAtTheLinkPathIsNeitherReplacedNorRemoved) {
     EXPECT_THROW(other.start(), std::runtime_error);
   }
   EXPECT_EQ(readFile(taken), "keep me");
+}
+
+// Frames written straight to the terminal, as no correct library would send them.
+TEST_F(Library, RawFramesOnTheTerminal) {
+  InchidePort(kPort);
+  const int fd = open(server->devicePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  termios t{};
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  cfmakeraw(&t);
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 3;  // a read gives up after 0.3 s of silence
+  ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
+  auto write = [&](const Bytes& b) { ASSERT_EQ(::write(fd, b.data(), b.size()), static_cast<ssize_t>(b.size())); };
+  auto readReply = [&] {
+    Bytes got;
+    std::uint8_t buf[64];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) got.insert(got.end(), buf, buf + n);
+    return got;
+  };
+
+  Bytes bad = encodeRequest(0x11, cmd::kOpenFiscalReceipt, Bytes{1, 1});
+  bad[bad.size() - 2] ^= 0x01;
+  write(bad);
+  auto reply = decodeReply(readReply());
+  ASSERT_TRUE(reply);
+  EXPECT_TRUE(reply->status[bit::kBadChecksum.byte] & bit::kBadChecksum.mask);
+  EXPECT_FALSE(printer().state().openReceipt) << "not executed";
+
+  // A frame cut short is dropped after half a second of silence; the next is answered.
+  const Bytes good = encodeRequest(0x12, cmd::kStatus, {});
+  write(Bytes(good.begin(), good.begin() + 3));
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  write(good);
+  reply = decodeReply(readReply());
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->seq, 0x12);
+
+  // A frame may arrive in pieces with short gaps.
+  write(Bytes(good.begin(), good.begin() + 4));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  write(Bytes(good.begin() + 4, good.end()));
+  EXPECT_TRUE(decodeReply(readReply()));
+  close(fd);
 }
 
 // The two slow cases: each waits out the library's 6-second time-out.
