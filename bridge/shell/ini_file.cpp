@@ -91,7 +91,9 @@ void IniText::set(std::string_view section, std::string_view key, std::string_vi
         if (!Trim(lines_[i]).empty()) insertAt = i + 1;
     }
     if (!sectionLine) {
-        lines_.push_back("[" + std::string(section) + "]");
+        std::string header = "[";
+        header.append(section).append("]");
+        lines_.push_back(header);
         lines_.push_back(newLine);
         return;
     }

@@ -6,8 +6,14 @@ namespace {
 std::string LogLine(Context& ctx, const std::string& text, int32_t number) {
     // Quotes inside the text stay as they are: the log is read by people, and
     // the sales application never parses it.
-    return "\"" + FormatDateTime(ctx.services.clock.now()) + ": \",\"" + text + "\"," +
-           std::to_string(number) + "\r\n";
+    std::string line = "\"";
+    line.append(FormatDateTime(ctx.services.clock.now()))
+        .append(": \",\"")
+        .append(text)
+        .append("\",")
+        .append(std::to_string(number))
+        .append("\r\n");
+    return line;
 }
 
 }  // namespace

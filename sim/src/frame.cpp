@@ -20,8 +20,13 @@ void appendSumAndEnd(Bytes& frame) {
 
 Bytes encodeRequest(std::uint8_t seq, std::uint8_t cmd, std::span<const std::uint8_t> payload) {
   const std::size_t n = payload.size() > kMaxPayload ? kMaxPayload : payload.size();
-  Bytes frame{kStartByte, static_cast<std::uint8_t>(n + 2), seq, cmd};
-  frame.insert(frame.end(), payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(n));
+  Bytes frame;
+  frame.reserve(n + 7);
+  frame.push_back(kStartByte);
+  frame.push_back(static_cast<std::uint8_t>(n + 2));
+  frame.push_back(seq);
+  frame.push_back(cmd);
+  for (std::size_t i = 0; i < n; ++i) frame.push_back(payload[i]);
   appendSumAndEnd(frame);
   return frame;
 }
@@ -29,10 +34,14 @@ Bytes encodeRequest(std::uint8_t seq, std::uint8_t cmd, std::span<const std::uin
 Bytes encodeReply(std::uint8_t seq, const StatusBytes& status, std::uint8_t cmd,
                   std::span<const std::uint8_t> data) {
   const std::size_t n = data.size() > kMaxReplyData ? kMaxReplyData : data.size();
-  Bytes frame{kStartByte, static_cast<std::uint8_t>(n + 10), seq};
-  frame.insert(frame.end(), status.begin(), status.end());
+  Bytes frame;
+  frame.reserve(n + 15);
+  frame.push_back(kStartByte);
+  frame.push_back(static_cast<std::uint8_t>(n + 10));
+  frame.push_back(seq);
+  for (std::uint8_t s : status) frame.push_back(s);
   frame.push_back(cmd);
-  frame.insert(frame.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n));
+  for (std::size_t i = 0; i < n; ++i) frame.push_back(data[i]);
   appendSumAndEnd(frame);
   return frame;
 }

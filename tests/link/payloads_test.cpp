@@ -21,6 +21,7 @@ Bytes bytesOf(const Payload& payload) {
 // The sale line up to the quantity's trailing TAB for a name "N" and kind A.
 Bytes saleHead(Bytes quantity) {
   Bytes head{'N', kTab, 'A', kTab};
+  head.reserve(head.size() + quantity.size() + 1);
   head.insert(head.end(), quantity.begin(), quantity.end());
   head.push_back(kTab);
   return head;

@@ -30,6 +30,7 @@ void appendSum(Bytes& frame, std::uint16_t sum) {
 Bytes replyFrame(std::uint8_t sequence, std::uint8_t command, const Bytes& status,
                  const Bytes& data) {
   Bytes frame{0x01, static_cast<std::uint8_t>(10 + data.size()), sequence};
+  frame.reserve(data.size() + 15);
   frame.insert(frame.end(), status.begin(), status.end());
   frame.push_back(command);
   frame.insert(frame.end(), data.begin(), data.end());
@@ -40,6 +41,7 @@ Bytes replyFrame(std::uint8_t sequence, std::uint8_t command, const Bytes& statu
 
 Bytes requestFrame(std::uint8_t sequence, std::uint8_t command, const Bytes& payload) {
   Bytes frame{0x01, static_cast<std::uint8_t>(payload.size() + 2), sequence, command};
+  frame.reserve(payload.size() + 7);
   frame.insert(frame.end(), payload.begin(), payload.end());
   appendSum(frame, sumOf(frame, 1, frame.size()));
   frame.push_back(0x03);
