@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when one is missing.
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev)
 if [ -n "${VELTAR_EXTRA_PACKAGES:-}" ]; then
   read -r -a extra <<<"$VELTAR_EXTRA_PACKAGES"
   packages+=("${extra[@]}")
