@@ -1,6 +1,7 @@
 // The engine's inside, shared by the files that hold its command handlers.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -68,6 +69,18 @@ inline std::optional<int> fromBcd(std::uint8_t b) {
   const int lo = b & 0x0F;
   if (hi > 9 || lo > 9) return std::nullopt;
   return hi * 10 + lo;
+}
+
+// The first six bytes of a payload as two-digit packed-decimal values; nothing
+// when one of them is not packed decimal.
+inline std::optional<std::array<int, 6>> sixBcdFields(const Bytes& p) {
+  std::array<int, 6> v{};
+  for (std::size_t i = 0; i < v.size() && i < p.size(); ++i) {
+    auto d = fromBcd(p[i]);
+    if (!d) return std::nullopt;
+    v[i] = *d;
+  }
+  return v;
 }
 
 inline std::uint8_t toBcd(int v) { return static_cast<std::uint8_t>(((v / 10) % 10) << 4 | (v % 10)); }

@@ -10,15 +10,12 @@ Outcome Printer::Impl::periodicReport(const Bytes& p) {
     o.set(bit::kInvalidArguments);
     return o;
   }
-  std::array<int, 6> v{};
-  for (std::size_t i = 0; i < 6; ++i) {
-    auto d = fromBcd(p[i]);
-    if (!d) {
-      o.set(bit::kInvalidArguments);
-      return o;
-    }
-    v[i] = *d;
+  const auto fields = sixBcdFields(p);
+  if (!fields) {
+    o.set(bit::kInvalidArguments);
+    return o;
   }
+  const std::array<int, 6>& v = *fields;
   const DateTime from{fullYear(v[2]), v[1], v[0], 0, 0, 0};
   const DateTime to{fullYear(v[5]), v[4], v[3], 23, 59, 59};
   if (!isValid(from) || !isValid(to) || toEpochSeconds(from) > toEpochSeconds(to)) {

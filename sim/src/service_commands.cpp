@@ -158,15 +158,12 @@ Outcome Printer::Impl::writeDateTime(const Bytes& p) {
     o.set(bit::kInvalidArguments);
     return o;
   }
-  std::array<int, 6> v{};
-  for (std::size_t i = 0; i < 6; ++i) {
-    auto d = fromBcd(p[i]);
-    if (!d) {
-      o.set(bit::kInvalidArguments);
-      return o;
-    }
-    v[i] = *d;
+  const auto fields = sixBcdFields(p);
+  if (!fields) {
+    o.set(bit::kInvalidArguments);
+    return o;
   }
+  const std::array<int, 6>& v = *fields;
   const DateTime t{fullYear(v[5]), v[4], v[3], v[2], v[1], v[0]};
   if (!isValid(t)) {
     o.set(bit::kInvalidArguments);
