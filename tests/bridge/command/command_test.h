@@ -16,6 +16,9 @@
 
 namespace veltar::testing {
 
+// The text of a silent printer, as ExecutaComanda reports it.
+inline constexpr const char* kNoReplyText = "Lipsa comunicatie cu imprimanta. Verificati imprimanta! ";
+
 // A box as the tests compare it.
 struct Box {
     std::string text;

@@ -16,7 +16,7 @@ using testing::Failed;
 using testing::LogEntry;
 using testing::Status;
 
-const char* const kNoReplyText = "Lipsa comunicatie cu imprimanta. Verificati imprimanta! ";
+using testing::kNoReplyText;
 
 // How ExecutaComanda and ExecutaComandaL treat each library result.
 struct ResultCase {

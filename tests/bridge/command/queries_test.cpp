@@ -18,7 +18,7 @@ using testing::Failed;
 using testing::LogEntry;
 using testing::Status;
 
-const char* const kNoReplyText = "Lipsa comunicatie cu imprimanta. Verificati imprimanta! ";
+using testing::kNoReplyText;
 const char* const kPowerFailure = "Cadere de tensiune! Bonul va fi recuperat!";
 
 class QueriesTest : public testing::CommandTest {

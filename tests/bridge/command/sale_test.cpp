@@ -15,7 +15,7 @@ using testing::Failed;
 using testing::LogEntry;
 using testing::Status;
 
-const char* const kNoReplyText = "Lipsa comunicatie cu imprimanta. Verificati imprimanta! ";
+using testing::kNoReplyText;
 
 Amount Value(double v) {
     return Amount::fromDouble(v);
