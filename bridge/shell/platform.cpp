@@ -147,7 +147,11 @@ std::string DirectoryFiles::readAll(const std::string& name) const {
 
 void DirectoryFiles::replace(const std::string& name, const std::string& content) {
     const std::string target = path(name);
-    std::string temporary = path("." + name + ".XXXXXX");
+    // The temporary file must sit in the target's own directory (Rap for the
+    // archive), or the rename would cross directories or find none.
+    const std::size_t slash = name.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+    std::string temporary = path(folder + "." + name.substr(folder.size()) + ".XXXXXX");
     int raw = ::mkstemp(temporary.data());
     if (raw < 0) throw SystemError(errno);
     ::fcntl(raw, F_SETFD, FD_CLOEXEC);
@@ -170,7 +174,7 @@ void DirectoryFiles::replace(const std::string& name, const std::string& content
         throw;
     }
     // Make the rename itself durable; a failure here loses nothing already visible.
-    int dirFd = ::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dirFd = ::open(path(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);

@@ -101,6 +101,18 @@ TEST_F(DirectoryFilesTest, ReplaceSwapsTheWholeFileAndLeavesNoTemporaryBehind) {
     EXPECT_EQ(fs::status(dir / "ERR.TXT").permissions(), fs::perms(0640));
 }
 
+TEST_F(DirectoryFilesTest, ReplaceWorksInsideASubDirectory) {
+    // The day-end archive lives in Rap; its temporary file must be made
+    // beside the target, not in a directory named after it.
+    DirectoryFiles files(dir);
+    files.createDirectory("Rap");
+    files.replace("Rap/20071231235959.1", "linie\r\n");
+    files.replace("Rap/20071231235959.1", "alta\r\n");
+    EXPECT_EQ(get("Rap/20071231235959.1"), "alta\r\n");
+    EXPECT_EQ(entries(), std::vector<std::string>{"Rap"});
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Rap"), fs::directory_iterator()), 1);
+}
+
 TEST_F(DirectoryFilesTest, ReplaceGivesANewFileTheUsualPermissions) {
     mode_t old = ::umask(022);
     DirectoryFiles(dir).replace("BON.TXT", "12\r\n");
