@@ -50,6 +50,22 @@ TEST(FakeKordal, QueuedRepliesComeBeforeRepliesByCommandAndTheDefault) {
     EXPECT_EQ(kordal.InitializeazaSeriala(), 1);
 }
 
+TEST(FakeKordal, PortFunctionsAnswerLikeTheLibraryUnlessScripted) {
+    FakeKordal kordal;
+    // A silent printer must not leak into the port functions.
+    kordal.defaultReply.result = 10;
+    EXPECT_EQ(kordal.InitializeazaSerialaNr(3), 3);
+    EXPECT_EQ(kordal.InitializeazaSerialaNr(0), -2);
+    EXPECT_EQ(kordal.InitializeazaSerialaNr(9), -2);
+    EXPECT_EQ(kordal.InchidePort(3), 0);
+    EXPECT_EQ(kordal.InchidePort(9), -2);
+    EXPECT_EQ(kordal.TimeOut6(3), 0);
+    EXPECT_EQ(kordal.TimeOut60(3), 0);
+    kordal.queueReply("InitializeazaSerialaNr", {-5, "", std::string(8, '\0')});
+    EXPECT_EQ(kordal.InitializeazaSerialaNr(3), -5);
+    EXPECT_EQ(kordal.callsTo("InitializeazaSerialaNr").size(), 4u);
+}
+
 TEST(FakeKordal, AMissingLibraryFailsEveryCallAndTheAttemptIsRecorded) {
     FakeKordal kordal;
     kordal.setLibraryMissing(true);

@@ -22,6 +22,8 @@ KordalCall Call(std::string function, int32_t port = 0, int32_t command = -1,
     return call;
 }
 
+bool NumberedPort(int32_t port) { return port >= 1 && port <= 8; }
+
 std::string Text(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
 
 }  // namespace
@@ -86,27 +88,30 @@ int32_t FakeKordal::exchange(KordalCall call, char* data, char* status, bool cou
     return 0;
 }
 
-int32_t FakeKordal::InitializeazaSeriala() {
-    KordalCall call = Call("InitializeazaSeriala");
+int32_t FakeKordal::portAnswer(KordalCall call, int32_t libraryResult) {
     auto queue = queued_.find(call.function);
     bool scripted = queue != queued_.end() && !queue->second.empty();
-    KordalReply reply = answer(call);
-    return scripted ? reply.result : foundPort;
+    KordalReply reply = answer(std::move(call));
+    return scripted ? reply.result : libraryResult;
 }
 
+int32_t FakeKordal::InitializeazaSeriala() {
+    return portAnswer(Call("InitializeazaSeriala"), foundPort);
+}
+
+// Unscripted, the port functions give what the library gives for a port that
+// opens and closes: the number itself, -2 outside 1..8, 0 for the time-outs.
 int32_t FakeKordal::InitializeazaSerialaNr(int32_t port) {
-    return answer(Call("InitializeazaSerialaNr", port)).result;
+    return portAnswer(Call("InitializeazaSerialaNr", port), NumberedPort(port) ? port : -2);
 }
 
 int32_t FakeKordal::InchidePort(int32_t port) {
-    return answer(Call("InchidePort", port)).result;
+    return portAnswer(Call("InchidePort", port), NumberedPort(port) ? 0 : -2);
 }
 
-int32_t FakeKordal::TimeOut6(int32_t port) { return answer(Call("TimeOut6", port)).result; }
+int32_t FakeKordal::TimeOut6(int32_t port) { return portAnswer(Call("TimeOut6", port), 0); }
 
-int32_t FakeKordal::TimeOut60(int32_t port) {
-    return answer(Call("TimeOut60", port)).result;
-}
+int32_t FakeKordal::TimeOut60(int32_t port) { return portAnswer(Call("TimeOut60", port), 0); }
 
 int32_t FakeKordal::TrimiteTelegrama(int32_t port, const char* payload, int32_t command,
                                      char* data, char* status) {

@@ -85,11 +85,14 @@ public:
     // The answer when nothing more specific is scripted.
     KordalReply defaultReply;
     // What InitializeazaSeriala returns when nothing is queued for it: the
-    // port the library found.
+    // port the library found. The other port functions answer, unless queued,
+    // as the library does for a port that works.
     int32_t foundPort = 1;
 
 private:
     KordalReply answer(KordalCall call);
+    // A port function: the queued result when one is queued, else `libraryResult`.
+    int32_t portAnswer(KordalCall call, int32_t libraryResult);
     int32_t exchange(KordalCall call, char* data, char* status, bool countedData = false);
 
     std::map<std::string, std::deque<KordalReply>> queued_;
