@@ -24,6 +24,7 @@ struct ReplyCase {
 const ReplyCase kReplyCases[] = {
     {"accepted", Fault::None, KORDAL_OK, false},
     {"wrong checksum", Fault::WrongChecksum, KORDAL_ERR_CHECKSUM, false},
+    {"checksum high byte wrong", Fault::WrongChecksumHigh, KORDAL_ERR_CHECKSUM, false},
     {"wrong sequence echo", Fault::WrongSequence, KORDAL_ERR_SEQUENCE, false},
     {"wrong command echo", Fault::WrongCommand, KORDAL_ERR_COMMAND, false},
     {"end byte not 0x03", Fault::MissingEnd, KORDAL_ERR_END, false},

@@ -171,6 +171,9 @@ void PrinterPeer::answer(std::uint8_t sequence, std::uint8_t command) {
     case Fault::WrongChecksum:
       reply[reply.size() - 3] ^= 0x01;
       break;
+    case Fault::WrongChecksumHigh:
+      reply[reply.size() - 2] ^= 0x01;
+      break;
     case Fault::WrongSequence:
       reply = replyFrame(static_cast<std::uint8_t>(sequence + 1), command, next.status, next.data);
       break;

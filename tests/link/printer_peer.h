@@ -24,6 +24,7 @@ using Bytes = std::vector<std::uint8_t>;
 enum class Fault {
   None,
   WrongChecksum,
+  WrongChecksumHigh,  // low checksum byte right, high byte off
   WrongSequence,
   WrongCommand,
   MissingEnd,     // end byte replaced by another value
