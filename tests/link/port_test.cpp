@@ -47,19 +47,57 @@ TEST_F(PortTest, SearchSkipsMissingPortsAndLeavesTheFoundOneReady) {
   peer.inject({0x55, 0x01, 0x02});
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
+  ASSERT_GT(peer.pendingInput(), 0);
+
   EXPECT_EQ(InitializeazaSeriala(), 3);
   EXPECT_FALSE(libraryState().isOpen(1));
   EXPECT_FALSE(libraryState().isOpen(2));
+  // Checked before any command, which would discard the queue on its own.
+  EXPECT_EQ(peer.pendingInput(), 0);
 
   const termios line = peer.slaveSettings();
   EXPECT_EQ(cfgetospeed(&line), B9600);
+  EXPECT_EQ(cfgetispeed(&line), B9600);
   EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB), 0u);
+  EXPECT_NE(line.c_cflag & CRTSCTS, 0u);
   EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
 
   CallerBuffers buffers;
   EXPECT_EQ(TrimiteTelegrama(3, "", 0x21, buffers.data, buffers.status), KORDAL_OK);
   EXPECT_EQ(InchidePort(3), 0);
+}
+
+TEST_F(PortTest, OpenMakesACookedLineRaw) {
+  // A terminal as the system leaves it: line editing, echo, signal and
+  // flow-control characters, CR/NL translation. Every byte below would be
+  // changed, held back or eaten on such a line.
+  PrinterPeer peer;
+  peer.attachAs(5);
+  termios cooked = peer.slaveSettings();
+  cooked.c_iflag |= ICRNL | IXON | ISTRIP;
+  cooked.c_oflag |= OPOST | ONLCR;
+  cooked.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+  cooked.c_cc[VINTR] = 0x03;
+  cooked.c_cc[VEOF] = 0x04;
+  cooked.c_cc[VSTART] = 0x11;
+  cooked.c_cc[VSTOP] = 0x13;
+  peer.setSlaveSettings(cooked);
+
+  ASSERT_EQ(InitializeazaSerialaNr(5), 5);
+  libraryState().port(5).setTimeoutSeconds(1);
+  const Bytes awkward{0x0D, 0x0A, 0x03, 0x04, 0x11, 0x13, 0x7F, 0xFF, 0x00};
+  Answer answer;
+  answer.data = awkward;
+  peer.script({answer});
+  Bytes block{static_cast<std::uint8_t>(awkward.size())};
+  block.insert(block.end(), awkward.begin(), awkward.end());
+  CallerBuffers buffers;
+  ASSERT_EQ(TrimiteTelegramaL(5, block.data(), 0x21, buffers.counted(), buffers.status),
+            KORDAL_OK);
+  EXPECT_EQ(peer.requests().at(0), requestFrame(0, 0x21, awkward));
+  EXPECT_EQ(Bytes(buffers.data + 1, buffers.data + 1 + awkward.size()), awkward);
+  peer.waitIdle();
 }
 
 TEST_F(PortTest, SearchReachesPortNineWhichTheNumberedFunctionsRefuse) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -107,6 +108,12 @@ void PrinterPeer::setSlaveSettings(const termios& settings) const {
 }
 
 void PrinterPeer::inject(const Bytes& bytes) const { writeAll(bytes); }
+
+int PrinterPeer::pendingInput() const {
+  int count = -1;
+  ioctl(slave_, FIONREAD, &count);
+  return count;
+}
 
 void PrinterPeer::writeAll(const Bytes& bytes) const {
   std::size_t done = 0;

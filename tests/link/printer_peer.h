@@ -75,6 +75,8 @@ class PrinterPeer {
   void setSlaveSettings(const termios& settings) const;
   // Puts bytes into the library's input queue, as line noise would.
   void inject(const Bytes& bytes) const;
+  // Bytes waiting in the library's input queue.
+  int pendingInput() const;
 
  private:
   void run();
