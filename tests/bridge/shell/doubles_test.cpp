@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 
 #include "failure.h"
 #include "test_context.h"
@@ -92,12 +93,27 @@ TEST(MemoryFiles, FailsOnDemandAndChangesNothingWhenItFails) {
     files.failOn(FileOperation::Remove, "*", EBUSY);
     EXPECT_THROW(files.remove("Veltar.log"), RuntimeError);
     EXPECT_TRUE(files.exists("Veltar.log"));
+}
 
+TEST(MemoryFiles, TreatsSubDirectoriesAsTheDirectoryOnDiskDoes) {
+    MemoryFiles files;
     EXPECT_THROW(files.replace("Rap/x.txt", "1"), RuntimeError);  // no such directory yet
+    EXPECT_THROW(files.findFile("Rap/x.txt"), RuntimeError);      // as opendir fails
     files.createDirectory("Rap");
     files.replace("Rap/x.txt", "1");
-    EXPECT_EQ(files.findFile("RAP/X.TXT"), "Rap/x.txt");
+    EXPECT_EQ(files.findFile("Rap/X.TXT"), "Rap/x.txt");
+    // Only the file's own name is compared ignoring case, as on disk.
+    EXPECT_THROW(files.findFile("RAP/x.txt"), RuntimeError);
     EXPECT_EQ(files.findFile("Rap"), std::nullopt);  // directories are no files
+    for (auto operation : {std::function<void()>([&] { files.readAll("Rap"); }),
+                           std::function<void()>([&] { files.remove("Rap"); })}) {
+        try {
+            operation();
+            ADD_FAILURE() << "a directory was read or removed as a file";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), EISDIR);
+        }
+    }
 }
 
 }  // namespace

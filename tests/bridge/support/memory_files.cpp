@@ -33,9 +33,20 @@ void MemoryFiles::requireParent(const std::string& name) const {
 
 std::optional<std::string> MemoryFiles::findFile(const std::string& name) const {
     check(FileOperation::Find, name);
+    // As on disk: a missing sub-directory fails the lookup, the sub-directory
+    // is taken as named, only the file's own name is compared ignoring case.
+    requireParent(name);
     if (files.count(name) != 0) return name;
+    const std::size_t slash = name.rfind('/');
+    const std::string prefix = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+    const std::string leaf = name.substr(prefix.size());
     for (const auto& [stored, content] : files) {
-        if (::strcasecmp(stored.c_str(), name.c_str()) == 0) return stored;
+        if (stored.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string storedLeaf = stored.substr(prefix.size());
+        if (storedLeaf.find('/') == std::string::npos &&
+            ::strcasecmp(storedLeaf.c_str(), leaf.c_str()) == 0) {
+            return stored;
+        }
     }
     return std::nullopt;
 }
@@ -47,7 +58,7 @@ std::vector<std::string> MemoryFiles::readLines(const std::string& name) const {
 std::string MemoryFiles::readAll(const std::string& name) const {
     check(FileOperation::Read, name);
     auto it = files.find(name);
-    if (it == files.end()) throw SystemError(ENOENT);
+    if (it == files.end()) throw SystemError(directories.count(name) != 0 ? EISDIR : ENOENT);
     return it->second;
 }
 
@@ -70,7 +81,7 @@ void MemoryFiles::append(const std::string& name, const std::string& text) {
 void MemoryFiles::remove(const std::string& name) {
     writes.push_back("remove:" + name);
     check(FileOperation::Remove, name);
-    if (files.erase(name) == 0) throw SystemError(ENOENT);
+    if (files.erase(name) == 0) throw SystemError(directories.count(name) != 0 ? EISDIR : ENOENT);
 }
 
 void MemoryFiles::createDirectory(const std::string& name) {
