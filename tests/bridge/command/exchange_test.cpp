@@ -40,7 +40,8 @@ protected:
     using Exchange = bool (*)(Context&, int32_t&, const std::string&, uint8_t, std::string&);
 
     // Runs `exchange` once for every result and both response kinds.
-    void CheckEveryResult(Exchange exchange, const std::string& function) {
+    void CheckEveryResult(Exchange exchange, const std::string& function,
+                          const std::string& payload) {
         for (const ResultCase& c : kResultCases) {
             SCOPED_TRACE("result " + std::to_string(c.result));
             for (const std::string initial : {"-", ""}) {
@@ -48,7 +49,7 @@ protected:
                 kordal.queueReply(function, Failed(c.result));
                 int32_t index = 0;
                 std::string response = initial;
-                EXPECT_FALSE(exchange(ctx, index, "\x02", 14, response));
+                EXPECT_FALSE(exchange(ctx, index, payload, 14, response));
                 EXPECT_EQ(ctx.command.RezultatComanda, c.result);
                 if (initial == "-") {
                     EXPECT_EQ(response, "-");
@@ -69,11 +70,12 @@ protected:
 };
 
 TEST_F(ExchangeTest, ExecutaComandaReportsEveryFailedResultByTheResponseConvention) {
-    CheckEveryResult(&ExecutaComanda, "TrimiteTelegrama");
+    CheckEveryResult(&ExecutaComanda, "TrimiteTelegrama", "\x02");
 }
 
 TEST_F(ExchangeTest, ExecutaComandaLReportsEveryFailedResultByTheResponseConvention) {
-    CheckEveryResult(&ExecutaComandaL, "TrimiteTelegramaL");
+    // A whole block: its count byte says how many bytes the library reads after it.
+    CheckEveryResult(&ExecutaComandaL, "TrimiteTelegramaL", testing::Bytes({2, ',', 'A'}));
 }
 
 TEST_F(ExchangeTest, AcceptedReplyWithCleanStatusIsTrueAndLeavesTheResponseAlone) {
