@@ -81,7 +81,9 @@ TEST_F(ExchangeTest, ExecutaComandaLReportsEveryFailedResultByTheResponseConvent
 TEST_F(ExchangeTest, AcceptedReplyWithCleanStatusIsTrueAndLeavesTheResponseAlone) {
     kordal.defaultReply = Accepted("7,3");
     for (const std::string initial : {"-", "", "earlier text"}) {
-        int32_t index = 0;
+        // The index only reaches the status evaluation: the exchange still goes
+        // to the configured port, not to PorturiImprimanta[2].
+        int32_t index = 2;
         std::string response = initial;
         EXPECT_TRUE(ExecutaComanda(ctx, index, "F", command_code::kReport, response));
         EXPECT_EQ(response, initial);
