@@ -29,7 +29,17 @@ TEST_F(TimeoutTest, ReplyLaterThanSixSecondsIsLostUnlessTheLongTimeOutIsOn) {
   CallerBuffers received;
   EXPECT_EQ(TrimiteTelegrama(kPrinterPort, "", 0x21, received.data, received.status), KORDAL_OK);
   EXPECT_EQ(received.statusBytes(), late.status);
+
+  // Back to the short time-out: the same late reply is lost again.
   EXPECT_EQ(TimeOut6(kPrinterPort), 0);
+  peer_->script({late});
+  CallerBuffers missed_again;
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_EQ(TrimiteTelegrama(kPrinterPort, "", 0x21, missed_again.data, missed_again.status),
+            KORDAL_ERR_NO_REPLY);
+  EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::milliseconds(6900));
+  EXPECT_TRUE(missed_again.untouched());
+  peer_->waitIdle();
 }
 
 }  // namespace
