@@ -76,6 +76,10 @@ protected:
         ReadStartupSettings(ctx);
         ctx.settings.ComPort = kComPort;
         ctx.command.PorturiImprimanta = {kComPort, 5, 7};
+        // Only the amount of a ":" markup or discount is multiplied by it here;
+        // prices come already multiplied and percentages never are. A value
+        // other than 1 shows a procedure that multiplies where it must not.
+        ctx.settings.Multiplu = Amount::fromInt(100);
         ui.boxes.clear();
         files.files.erase(kLogFile);
     }

@@ -370,6 +370,8 @@ TEST_F(QueriesTest, FctFunctia75ComposesTheBlockOrSendsNothing) {
         std::string block;  // empty: nothing sent
     } cases[] = {
         {",", "A", -52500, 1, Bytes({0x05, ',', 'r', 'A', 5, 25})},
+        // A percentage is never multiplied by Multiplu.
+        {",", "A", -52500, 10000, Bytes({0x05, ',', 'r', 'A', 5, 25})},
         {",", "D", 122500, 1, Bytes({0x04, ',', 'D', 12, 25})},
         {",", "B", 5, 1, Bytes({0x04, ',', 'B', 0, 0})},
         // Halves to even, and a carry into the whole percent.
