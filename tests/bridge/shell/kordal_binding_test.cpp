@@ -1,7 +1,9 @@
 // The dynamic binding of libkordal.so.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "failure.h"
@@ -22,6 +24,19 @@ TEST(DynamicKordal, AMissingLibraryIsARunTimeFailureOfTheCall) {
                 << e.description();
         }
     }
+}
+
+TEST(DynamicKordal, ALibraryInstalledAfterAFailedCallIsFoundAtTheNextCall) {
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "veltar-kordal-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path dir = pattern;
+    auto kordal = MakeDynamicKordal(dir.string());
+    EXPECT_THROW(kordal->InitializeazaSerialaNr(3), RuntimeError);
+    fs::copy_file(fs::path(PARTIAL_KORDAL_DIR) / "libkordal.so", dir / "libkordal.so");
+    EXPECT_EQ(kordal->InitializeazaSerialaNr(3), 30);
+    kordal.reset();
+    fs::remove_all(dir);
 }
 
 TEST(DynamicKordal, LoadsTheLibraryBesideTheProgramAndCallsItsExports) {
