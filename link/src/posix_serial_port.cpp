@@ -149,6 +149,10 @@ int PosixSerialPort::close() {
   if (fd_ < 0) {
     return serialErrorCode(EBADF);
   }
+  // A request still queued behind a low CTS (printer switched off) belongs to
+  // a command that already failed; dropping it keeps the close from waiting
+  // for the driver's drain time-out before the program can exit.
+  tcflush(fd_, TCOFLUSH);
   tcsetattr(fd_, TCSANOW, &saved_);
   int result = ::close(fd_) == 0 ? 0 : serialErrorCode(errno);
   fd_ = -1;
