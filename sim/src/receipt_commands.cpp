@@ -110,6 +110,13 @@ Outcome Printer::Impl::saleLine(const Bytes& p) {
     return o;
   }
   if (refuseFiscal(o) || printBlocked()) return o;
+  // The largest quantity times the largest price does not fit 64 bits: a line
+  // whose value would pass the register limit is refused before it is multiplied.
+  if (!givenValue && line.unitPrice != 0 &&
+      line.quantityMillionths > (kMaxAmount * 1'000'000 + 500'000) / line.unitPrice) {
+    o.set(bit::kAmountOverflow);
+    return o;
+  }
   std::int64_t value =
       givenValue ? *givenValue : divRound(line.quantityMillionths * line.unitPrice, 1'000'000);
   std::int64_t markup = divRound(value * line.percentHundredths, 10000);

@@ -170,6 +170,19 @@ TEST_F(Engine, NegativeSubtotalIsRefusedWithE) {
   EXPECT_EQ(state(), "1,1,-100,0,");
 }
 
+TEST_F(Engine, LineValueBeyondTheRegistersIsRefusedNotWrapped) {
+  openReceipt();
+  // The largest quantity and price the payload can carry: their product passes 64 bits.
+  const auto huge = send(cmd::kSaleLine, saleLine("MAX", 'A', 65535, 999999, '+', 0xFFFFFFFF));
+  EXPECT_TRUE(has(huge.status, bit::kAmountOverflow));
+  const auto over = send(cmd::kSaleLine, saleLine("OVER", 'A', 10000, 0, '+', 1'000'001));
+  EXPECT_TRUE(has(over.status, bit::kAmountOverflow));
+  EXPECT_EQ(state(), "1,0,0,0,") << "a refused line is not registered";
+  const auto limit = send(cmd::kSaleLine, saleLine("LIMIT", 'A', 65535, 0, '+', 152590));
+  EXPECT_FALSE(has(limit.status, bit::kAmountOverflow));
+  EXPECT_EQ(state(), "1,1,9999985650,0,");
+}
+
 TEST_F(Engine, ClosingAnUnpaidReceiptSettlesTheRestInCash) {
   openReceipt();
   send(cmd::kSaleLine, saleLine("A", 'A', 3, 0, '+', 100));
