@@ -239,6 +239,15 @@ struct Printer::Impl {
     o.set(bit::kNotAllowedInMode);
     o.set(bit::kCommandFailed);
   }
+  // The same for every refusal of a receipt or cash command: the bridge judges
+  // these by the failure bits alone, so "not allowed now" by itself would read
+  // as a receipt opened, a line sold or cash moved. The service writes keep the
+  // bare "not allowed now", which their callers test for themselves.
+  bool refuseFiscalReceiptCommand(Outcome& o) const {
+    if (!refuseFiscal(o)) return false;
+    o.set(bit::kCommandFailed);
+    return true;
+  }
 
   // ---- commands ----------------------------------------------------------
   Outcome execute(std::uint8_t code, const Bytes& p);

@@ -27,10 +27,10 @@ Outcome Printer::Impl::openFiscalReceipt(const Bytes& p) {
     o.set(bit::kInvalidArguments);
     return o;
   }
-  if (refuseFiscal(o)) return o;
+  if (refuseFiscalReceiptCommand(o)) return o;
   if (st.openReceipt || st.nonFiscalOpen || day24HoursPassed() || fiscalMemoryFull() ||
       condition(Condition::InvalidVatRates) || condition(Condition::DateTimeLost)) {
-    o.set(bit::kNotAllowedInMode);
+    refuseNoReceipt(o);
     return o;
   }
   if (printBlocked()) return o;
@@ -109,7 +109,7 @@ Outcome Printer::Impl::saleLine(const Bytes& p) {
     refuseNoReceipt(o);
     return o;
   }
-  if (refuseFiscal(o) || printBlocked()) return o;
+  if (refuseFiscalReceiptCommand(o) || printBlocked()) return o;
   // The largest quantity times the largest price does not fit 64 bits: a line
   // whose value would pass the register limit is refused before it is multiplied.
   if (!givenValue && line.unitPrice != 0 &&
@@ -176,7 +176,7 @@ Outcome Printer::Impl::totalPayment(const Bytes& p) {
     refuseNoReceipt(o);
     return o;
   }
-  if (refuseFiscal(o) || printBlocked()) return o;
+  if (refuseFiscalReceiptCommand(o) || printBlocked()) return o;
   Receipt& r = *st.openReceipt;
   const std::int64_t total = r.total();
   // A negative receipt or a negative VAT register cannot be totalled; the
@@ -231,7 +231,7 @@ Outcome Printer::Impl::closeFiscalReceipt() {
     o.set(bit::kPowerFailedInReceipt);
     return o;
   }
-  if (refuseFiscal(o) || printBlocked()) return o;
+  if (refuseFiscalReceiptCommand(o) || printBlocked()) return o;
   Receipt& r = *st.openReceipt;
   const std::int64_t total = r.total();
   if (total < 0) {
@@ -308,7 +308,7 @@ Outcome Printer::Impl::displayText(const Bytes& p) {
 Outcome Printer::Impl::openNonFiscal() {
   Outcome o;
   if (st.openReceipt || st.nonFiscalOpen) {
-    o.set(bit::kNotAllowedInMode);
+    refuseNoReceipt(o);
     return o;
   }
   if (printBlocked()) return o;
@@ -394,7 +394,7 @@ Outcome Printer::Impl::markupDiscount(const Bytes& p) {
     refuseNoReceipt(o);
     return o;
   }
-  if (refuseFiscal(o) || printBlocked()) return o;
+  if (refuseFiscalReceiptCommand(o) || printBlocked()) return o;
   Receipt& r = *st.openReceipt;
   // A percentage applies to the receipt's subtotal and is booked in the named group.
   a.value = a.percentage ? divRound(r.total() * a.amountOrHundredths, 10000) : a.amountOrHundredths;

@@ -188,7 +188,7 @@ Outcome Printer::Impl::drawerSums(const Bytes& p) {
     }
     const std::int64_t amount = readBigEndian(p, 1, 4);
     if (st.openReceipt || st.nonFiscalOpen) {
-      o.set(bit::kNotAllowedInMode);
+      refuseNoReceipt(o);
       return o;
     }
     if (p[0] == '-' && amount > st.drawer.inDrawer) {

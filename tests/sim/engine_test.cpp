@@ -321,6 +321,50 @@ TEST_F(Engine, ConditionsForbidWhatARealPrinterCannotDo) {
   EXPECT_FALSE(has(send(cmd::kStatus).status, bit::kDay24HoursPassed));
 }
 
+TEST_F(Engine, RefusedReceiptAndCashCommandsAlsoReportAFailedCommand) {
+  // The bridge's verdict passes S4 0x04 alone: such a refusal would read as a
+  // receipt opened, a line sold or cash moved.
+  struct Case {
+    const char* what;
+    std::uint8_t code;
+    Bytes payload;
+  };
+  const Case withReceiptOpen[] = {
+      {"sale line", cmd::kSaleLine, saleLine("B", 'A', 1, 0, '+', 50)},
+      {"markup", cmd::kMarkupDiscount, Bytes{',', 'A', 10, 0}},
+      {"payment", cmd::kTotalPayment, payment('C', 100)},
+      {"close", cmd::kCloseFiscalReceipt, {}},
+      {"second fiscal receipt", cmd::kOpenFiscalReceipt, {1, 1}},
+      {"non-fiscal receipt", cmd::kOpenNonFiscal, {}},
+      {"cash in", cmd::kDrawerSums, Bytes{'+', 0, 0, 0, 100}},
+  };
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 100));
+  printer->setCondition(Condition::FiscalModeRefusal, true);
+  for (const auto& c : withReceiptOpen) {
+    const auto s = send(c.code, c.payload).status;
+    EXPECT_TRUE(has(s, bit::kNotAllowedInMode) && has(s, bit::kCommandFailed)) << c.what;
+  }
+  EXPECT_EQ(state(), "1,1,100,0,") << "nothing refused changed the receipt";
+  EXPECT_EQ(printer->state().drawer.putIn, 0);
+  EXPECT_FALSE(printer->state().nonFiscalOpen);
+
+  printer->setCondition(Condition::FiscalModeRefusal, false);
+  send(cmd::kCloseFiscalReceipt);
+  for (Condition refusing : {Condition::FiscalModeRefusal, Condition::Day24HoursPassed}) {
+    printer->setCondition(refusing, true);
+    const auto s = send(cmd::kOpenFiscalReceipt, {1, 1}).status;
+    EXPECT_TRUE(has(s, bit::kNotAllowedInMode) && has(s, bit::kCommandFailed));
+    printer->setCondition(refusing, false);
+  }
+  EXPECT_FALSE(printer->state().openReceipt);
+
+  // The service writes keep the bare bit: their callers test it for its own message.
+  const auto identity = send(cmd::kWriteCompanyName, bytesOf("X")).status;
+  EXPECT_TRUE(has(identity, bit::kNotAllowedInMode));
+  EXPECT_FALSE(has(identity, bit::kCommandFailed));
+}
+
 TEST_F(Engine, ReplyFaultsChangeTheWireBytes) {
   const Bytes request = encodeRequest(5, cmd::kStatus, {});
   const Bytes good = printer->exchange(request).bytes;
