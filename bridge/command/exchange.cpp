@@ -24,20 +24,13 @@ namespace {
 
 // Steps after the exchange, shared by ExecutaComanda and ExecutaComandaL.
 bool JudgeExchange(Context& ctx, int32_t& printerIndex, std::string& response) {
-    CommandState& state = ctx.command;
-    const int32_t result = state.RezultatComanda;
+    const int32_t result = ctx.command.RezultatComanda;
     try {
         if (result == library_result::kOk) {
-            if (response == kShowBoxes) {
-                // The evaluator must not be able to touch the caller's "-".
-                std::string fresh = kShowBoxes;
-                return VerificareExecutieComanda(ctx, printerIndex, fresh);
-            }
-            return VerificareExecutieComanda(ctx, printerIndex, response);
+            return JudgeAcceptedReply(ctx, printerIndex, response);
         }
         if (IsExchangeFailure(result)) {
-            ReportProblem(ctx, response, state.MesajeRezultat[static_cast<std::size_t>(result)],
-                          kTitleNorvade, Icon::Error);
+            ReportExchangeFailure(ctx, response, result);
         }
     } catch (const RuntimeError&) {
         // These two exchanges never raise to their caller; a failure here can
@@ -47,6 +40,20 @@ bool JudgeExchange(Context& ctx, int32_t& printerIndex, std::string& response) {
 }
 
 }  // namespace
+
+bool JudgeAcceptedReply(Context& ctx, int32_t& printerIndex, std::string& response) {
+    if (response == kShowBoxes) {
+        // The evaluator must not be able to touch the caller's "-".
+        std::string fresh = kShowBoxes;
+        return VerificareExecutieComanda(ctx, printerIndex, fresh);
+    }
+    return VerificareExecutieComanda(ctx, printerIndex, response);
+}
+
+void ReportExchangeFailure(Context& ctx, std::string& response, int32_t result) {
+    ReportProblem(ctx, response, ctx.command.MesajeRezultat[static_cast<std::size_t>(result)],
+                  kTitleNorvade, Icon::Error);
+}
 
 void ReportProblem(Context& ctx, std::string& response, const std::string& text,
                    const std::string& title, Icon icon) {

@@ -25,6 +25,15 @@ void ReportProblem(Context& ctx, std::string& response, const std::string& text,
 // that have a text in MesajeRezultat.
 bool IsExchangeFailure(int32_t result);
 
+// Judges an accepted reply (library result 0) by its status bytes, with the
+// caller's response; a "-" is handed on as a fresh copy, so the caller's own
+// variable never changes.
+bool JudgeAcceptedReply(Context& ctx, int32_t& printerIndex, std::string& response);
+
+// Reports a failed frame exchange (IsExchangeFailure) with its MesajeRezultat
+// text, error icon and the title "NORVADE 2000", by the response convention.
+void ReportExchangeFailure(Context& ctx, std::string& response, int32_t result);
+
 // Blanks the reply and status buffers before an exchange.
 void ResetBuffers(CommandState& state);
 

@@ -4,7 +4,6 @@
 
 #include "command/codes.h"
 #include "command/exchange.h"
-#include "command/status.h"
 #include "shell/failure.h"
 #include "shell/log.h"
 
@@ -87,17 +86,14 @@ bool VanzareMarfa(Context& ctx, std::string& response) {
         const int32_t result = state.RezultatComanda;
         if (result == library_result::kOk) {
             int32_t printerIndex = 0;
-            std::string fresh = kShowBoxes;
-            const bool accepted = VerificareExecutieComanda(
-                ctx, printerIndex, response == kShowBoxes ? fresh : response);
+            const bool accepted = JudgeAcceptedReply(ctx, printerIndex, response);
             if (accepted) {
                 line.ProcentActiv = 0;
             }
             return accepted;
         }
         if (IsExchangeFailure(result)) {
-            ReportProblem(ctx, response, state.MesajeRezultat[static_cast<std::size_t>(result)],
-                          kTitleNorvade, Icon::Error);
+            ReportExchangeFailure(ctx, response, result);
             return false;
         }
         if (result == library_result::kArgMissing) {
@@ -149,9 +145,7 @@ bool fctInOutSertar(Context& ctx, int32_t& printerIndex, Amount& amount, Amount&
 
         const int32_t result = state.RezultatComanda;
         if (result == library_result::kOk) {
-            std::string fresh = kShowBoxes;
-            if (!VerificareExecutieComanda(ctx, printerIndex,
-                                           response == kShowBoxes ? fresh : response)) {
+            if (!JudgeAcceptedReply(ctx, printerIndex, response)) {
                 return false;
             }
             if (state.BufRaspuns.front() == kSumsReplyMark) {
@@ -178,8 +172,7 @@ bool fctInOutSertar(Context& ctx, int32_t& printerIndex, Amount& amount, Amount&
             return true;
         }
         if (IsExchangeFailure(result)) {
-            ReportProblem(ctx, response, state.MesajeRezultat[static_cast<std::size_t>(result)],
-                          kTitleNorvade, Icon::Error);
+            ReportExchangeFailure(ctx, response, result);
             return false;
         }
         // The library refused the amount text and sent nothing: the cash did
