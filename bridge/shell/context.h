@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "amount.h"
 #include "kordal_binding.h"
@@ -61,6 +62,51 @@ struct SaleLine {
     Amount ProcentArticol;
 };
 
+// The sales file as loaded: one entry per line of its kind, in file order.
+// Numbers are kept as texts in the general number format with a point, as the
+// loader rounded them.
+struct SaleEntry {
+    std::string name;
+    std::string quantity;
+    std::string price;    // unit price, already multiplied by Multiplu
+    std::string group;
+    std::string percent;  // "0" when the line has none
+};
+struct AdjustmentEntry {
+    std::string kind;   // "," percentage of the subtotal, ":" amount
+    std::string value;  // read at execution by the leading-number rule
+    std::string group;  // "A".."D", or a blank for "E"
+};
+struct PaymentEntry {
+    std::string mode;    // "C", "A", "E" or "N"
+    std::string amount;  // whole units, already multiplied by Multiplu
+};
+
+// State of the exchange-file interface: the polling tick, the sale in
+// progress and the trading checks. Written by bridge/exchange only.
+struct ExchangeState {
+    std::vector<SaleEntry> LiniiVanzare;
+    std::vector<AdjustmentEntry> LiniiMajRed;
+    std::vector<PaymentEntry> LiniiPlata;
+
+    int32_t NrBon = 0;
+    int32_t UltimaLinie = 0;
+    Amount SumaBon;
+    Amount SumaAchitata;
+    Amount RestDePlata;
+    int32_t CantitateMaxima = 20000;
+
+    std::array<Amount, 4> CoteTVAFisier{};
+    std::array<Amount, 4> CoteTVAImp{};
+
+    // True from the first step of a polling tick to its end: a timer event
+    // that comes meanwhile (from a box or a wait of this tick) is dropped.
+    bool tickRunning = false;
+    // Set once a procedure has closed the port and asked the program to end:
+    // nothing more is carried out after that.
+    bool programEnded = false;
+};
+
 // The services the logic runs on; owned by whoever builds the Context.
 struct Services {
     WindowServices& ui;
@@ -81,6 +127,7 @@ struct Context {
     std::array<std::string, 6> LiniiHeaderFooter{};
     CommandState command;
     SaleLine sale;
+    ExchangeState exchange;
 };
 
 }  // namespace veltar

@@ -125,6 +125,24 @@ std::optional<std::string> DirectoryFiles::findFile(const std::string& name) con
     return found;
 }
 
+std::optional<FileStamp> DirectoryFiles::stamp(const std::string& name) const {
+    struct stat info {};
+    if (::stat(path(name).c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        throw SystemError(errno);
+    }
+    if (!S_ISREG(info.st_mode)) return std::nullopt;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    FileStamp result;
+    result.size = static_cast<int64_t>(info.st_size);
+    result.modifiedNanoseconds =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    const int64_t nowNanoseconds = static_cast<int64_t>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    result.ageMilliseconds = (nowNanoseconds - result.modifiedNanoseconds) / 1000000;
+    return result;
+}
+
 std::vector<std::string> DirectoryFiles::readLines(const std::string& name) const {
     return SplitLines(readAll(name));
 }

@@ -4,6 +4,7 @@
 // tests install doubles.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +52,15 @@ public:
     virtual void sleepMilliseconds(int milliseconds) = 0;
 };
 
+// What a look at a file tells without reading it: enough to see whether
+// somebody is still writing it.
+struct FileStamp {
+    int64_t size = 0;
+    int64_t modifiedNanoseconds = 0;  // modification time, as the file system keeps it
+    int64_t ageMilliseconds = 0;      // how long ago that was, by the file system's clock
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 // The program's own directory and the files in it. Names are relative to the
 // directory. Failures throw RuntimeError with the system's number and text.
 class ProgramFiles {
@@ -62,6 +72,9 @@ public:
     // compares the result its own way (case-insensitively, or exactly).
     virtual std::optional<std::string> findFile(const std::string& name) const = 0;
     // All lines of a file, each line ended by CR, CR LF or the end of the file.
+    // Size and modification time of an ordinary file; nothing when there is
+    // no such file.
+    virtual std::optional<FileStamp> stamp(const std::string& name) const = 0;
     virtual std::vector<std::string> readLines(const std::string& name) const = 0;
     virtual std::string readAll(const std::string& name) const = 0;
     // Replaces the file as a whole: the new content is written to a temporary

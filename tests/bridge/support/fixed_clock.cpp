@@ -8,6 +8,7 @@ void FixedClock::sleepMilliseconds(int milliseconds) {
     pendingMilliseconds_ += milliseconds;
     advanceSeconds(pendingMilliseconds_ / 1000);
     pendingMilliseconds_ %= 1000;
+    if (onSleep) onSleep(milliseconds);
 }
 
 }  // namespace veltar::testing

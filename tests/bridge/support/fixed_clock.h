@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "services.h"
@@ -24,6 +25,8 @@ public:
     void advanceSeconds(int64_t seconds) { now_ = AddSeconds(now_, seconds); }
 
     std::vector<int> sleeps;  // every wait asked for, in milliseconds
+    // Called at every wait, after the clock moved: what "meanwhile" happens.
+    std::function<void(int milliseconds)> onSleep;
 
 private:
     DateTime now_;

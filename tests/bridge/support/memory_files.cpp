@@ -62,12 +62,26 @@ std::string MemoryFiles::readAll(const std::string& name) const {
     return it->second;
 }
 
+std::optional<FileStamp> MemoryFiles::stamp(const std::string& name) const {
+    check(FileOperation::Find, name);
+    auto it = files.find(name);
+    if (it == files.end()) return std::nullopt;
+    FileStamp result;
+    result.size = static_cast<int64_t>(it->second.size());
+    auto m = modifications_.find(name);
+    result.modifiedNanoseconds = m == modifications_.end() ? 0 : m->second;
+    auto age = ages.find(name);
+    result.ageMilliseconds = age == ages.end() ? 3600 * 1000 : age->second;
+    return result;
+}
+
 void MemoryFiles::replace(const std::string& name, const std::string& content) {
     writes.push_back("replace:" + name);
     check(FileOperation::Replace, name);
     requireParent(name);
     if (directories.count(name) != 0) throw SystemError(EISDIR);
     files[name] = content;
+    ++modifications_[name];
 }
 
 void MemoryFiles::append(const std::string& name, const std::string& text) {
@@ -76,6 +90,7 @@ void MemoryFiles::append(const std::string& name, const std::string& text) {
     requireParent(name);
     if (directories.count(name) != 0) throw SystemError(EISDIR);
     files[name] += text;
+    ++modifications_[name];
 }
 
 void MemoryFiles::remove(const std::string& name) {

@@ -20,6 +20,9 @@ public:
 
     std::string directory() const override { return directory_; }
     std::optional<std::string> findFile(const std::string& name) const override;
+    // Size, a modification count for the time and the age set in `ages`
+    // (a long time ago when unset).
+    std::optional<FileStamp> stamp(const std::string& name) const override;
     std::vector<std::string> readLines(const std::string& name) const override;
     std::string readAll(const std::string& name) const override;
     void replace(const std::string& name, const std::string& content) override;
@@ -42,6 +45,9 @@ public:
     std::set<std::string> directories;
     // Every call that changed or tried to change something: "replace:ERR.TXT".
     std::vector<std::string> writes;
+    // How old a file looks to stamp(), in milliseconds, for files that are
+    // being written "just now".
+    std::map<std::string, int64_t> ages;
 
 private:
     struct Failure {
@@ -54,6 +60,7 @@ private:
     void requireParent(const std::string& name) const;
 
     std::string directory_;
+    std::map<std::string, int64_t> modifications_;
     mutable std::vector<Failure> failures_;
 };
 

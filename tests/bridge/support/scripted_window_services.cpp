@@ -6,6 +6,7 @@ Answer ScriptedWindowServices::messageBox(const std::string& text, const std::st
                                           Icon icon, Buttons buttons) {
     boxes.push_back(ShownBox{text, title, icon, buttons});
     journal.push_back("box:" + text);
+    if (whileOpen) whileOpen();
     if (!script.empty()) {
         Answer answer = script.front();
         script.pop_front();
@@ -49,6 +50,7 @@ void ScriptedWindowServices::setBusyPointer(bool on) {
 void ScriptedWindowServices::waitProcessingEvents(int milliseconds) {
     waits.push_back(milliseconds);
     journal.push_back("wait:" + std::to_string(milliseconds));
+    if (whileOpen) whileOpen();
 }
 
 std::vector<std::string> ScriptedWindowServices::boxTexts() const {

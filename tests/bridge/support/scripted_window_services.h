@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ public:
     std::vector<std::string> boxTexts() const;
 
     std::deque<Answer> script;
+    // Called while a box is open (before it is answered), and during every
+    // event-keeping wait: what the event loop does meanwhile, e.g. a timer tick.
+    std::function<void()> whileOpen;
     std::vector<ShownBox> boxes;
     bool timerOn = false;
     std::vector<bool> timerSwitches;  // every setPollingTimer call

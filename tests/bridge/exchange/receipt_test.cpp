@@ -1,0 +1,1 @@
+// Tests come with the implementation.
