@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 
@@ -42,6 +44,53 @@ const NamedFault kFaults[] = {
     {"late", ReplyFault::Late},
     {"lose-reply", ReplyFault::LoseReply},
 };
+
+struct NamedArmedFault {
+  const char* name;
+  ArmedFault fault;
+};
+
+const NamedArmedFault kArmedFaults[] = {
+    {"lose-reply", ArmedFault::LoseReply},
+    {"no-reply", ArmedFault::NoReply},
+    {"power-fail-after", ArmedFault::PowerFailAfter},
+    {"power-fail-before", ArmedFault::PowerFailBefore},
+};
+
+const char* armedFaultName(ArmedFault f) {
+  for (const auto& a : kArmedFaults) {
+    if (a.fault == f) return a.name;
+  }
+  return "?";
+}
+
+// "fault-at N KIND"
+std::string armFaultLine(Printer& printer, std::istringstream& in) {
+  std::string numberText, name;
+  if (!(in >> numberText >> name)) return "fault-at needs N and a fault";
+  // Only plain digits: stoull alone would take "-1" for a huge number.
+  std::uint64_t number = 0;
+  bool digits = numberText.find_first_not_of("0123456789") == std::string::npos;
+  if (digits) {
+    try {
+      number = std::stoull(numberText);
+    } catch (...) {
+      digits = false;  // beyond 64 bits
+    }
+  }
+  if (!digits) return "bad request number '" + numberText + "'";
+  for (const auto& a : kArmedFaults) {
+    if (name == a.name) {
+      try {
+        printer.armFault(number, a.fault);
+      } catch (const std::invalid_argument& e) {
+        return std::string("fault-at: ") + e.what();
+      }
+      return {};
+    }
+  }
+  return "unknown fault '" + name + "' for fault-at";
+}
 
 bool parseSwitch(const std::string& word, bool& on) {
   if (word == "on") {
@@ -94,6 +143,7 @@ std::string applyControlLine(Printer& printer, const std::string& line) {
     }
     return "unknown fault '" + name + "'";
   }
+  if (word == "fault-at") return armFaultLine(printer, in);
   if (word == "late-ms") {
     long ms = -1;
     if (!(in >> ms) || ms < 0) return "late-ms needs a number of milliseconds";
@@ -164,7 +214,13 @@ std::string describe(const Printer& printer) {
          "/" + std::to_string(s.fiscalMemoryCapacity);
   out += "\ndrawer " + std::to_string(s.drawer.inDrawer) + " (in " + std::to_string(s.drawer.putIn) +
          ", out " + std::to_string(s.drawer.takenOut) + ")";
-  out += "\ndisplay [" + s.display[0] + "] [" + s.display[1] + "]\n";
+  out += "\ndisplay [" + s.display[0] + "] [" + s.display[1] + "]";
+  out += "\nrequests " + std::to_string(printer.requestCount());
+  for (const auto& a : printer.armedFaults()) {
+    out += "; armed " + std::string(armedFaultName(a.kind)) + " at " +
+           std::to_string(a.requestNumber);
+  }
+  out += "\n";
   return out;
 }
 
@@ -191,12 +247,23 @@ const char* controlLineHelp() {
          "                            bad-end       end byte not 03h\n"
          "                            garbage       one stray byte before the reply\n"
          "                            late          reply held back by late-ms\n"
-         "  fault clear             drop all reply faults\n"
+         "  fault-at N KIND         fault request frame N (1 = the first since start; show\n"
+         "                          gives the count so far), once; KIND is one of:\n"
+         "                            lose-reply         executed, reply lost\n"
+         "                            no-reply           not executed, nothing sent\n"
+         "                            power-fail-after   executed, then the power fails\n"
+         "                                               before the reply leaves\n"
+         "                            power-fail-before  the power fails as it arrives:\n"
+         "                                               not executed, nothing sent\n"
+         "  fault clear             drop all reply faults and every armed fault-at\n"
          "  late-ms N               delay of a late reply (default 7000)\n"
-         "  power-fail              power failure now (open receipt lost or kept)\n"
-         "  power-loss keep|lose    what a power failure does to an open receipt\n"
+         "  power-fail              power failure now (the open receipt meets power-loss)\n"
+         "  power-loss keep|lose    what a power failure does to an open fiscal receipt:\n"
+         "                            keep  it survives, S5 0x40 until a receipt command\n"
+         "                            lose  unpaid: cancelled; fully paid: closed at power-up\n"
          "  clear                   all conditions, forced bits and faults off\n"
-         "  show                    print the status bytes, receipt, drawer and display\n";
+         "  show                    print the status bytes, receipt, drawer, display, the\n"
+         "                          request count and the armed faults\n";
 }
 
 }  // namespace fpsim

@@ -137,6 +137,9 @@ struct Printer::Impl {
     int remaining;  // <= 0: until cleared
   };
   std::vector<ActiveFault> faults;
+  std::uint64_t requestCount = 0;
+  std::vector<std::uint8_t> requestLog;
+  std::vector<ArmedFaultAt> armed;  // kept in order of request number
   RequestReader reader;
   int printed = 0;  // lines printed by the command being answered
 
@@ -263,6 +266,9 @@ struct Printer::Impl {
   Outcome totalPayment(const Bytes& p);
   static std::int64_t groupTotal(const Receipt& r, int g);
   Outcome closeFiscalReceipt();
+  // Books the open, fully paid receipt (drawer, day totals, counters, record,
+  // closing lines) and ends it: the one way a fiscal receipt gets closed.
+  void bookOpenReceipt();
   void appendReceiptRecord(const ClosedReceipt& c);
   // Markup or discount on the receipt: "," ["r"] group whole hundredths, or
   // ":" (markup) / ";" (discount) group amount(8).
@@ -300,25 +306,9 @@ struct Printer::Impl {
   Outcome periodicReport(const Bytes& p);
 
   // ---- power -------------------------------------------------------------
-  void powerCycle() {
-    if (st.nonFiscalOpen) {
-      st.nonFiscalOpen = false;
-    }
-    if (st.openReceipt) {
-      if (options.powerLoss == PowerLossPolicy::KeepReceipt) {
-        st.powerFailedInReceipt = true;
-        print("*** CADERE DE TENSIUNE ***");
-      } else {
-        print("*** CADERE DE TENSIUNE - BON ANULAT ***");
-        print("");
-        st.openReceipt.reset();
-        st.powerFailedInReceipt = false;
-      }
-    }
-    st.display = {};
-    reader.reset();
-    save();
-  }
+  // The power fails and comes back: what was in progress meets the power-loss
+  // policy (printer.cpp).
+  void powerCycle();
 
   // A state file that cannot be written must not stop the printer from answering
   // (it would take the server thread down); the failure is told once per cause.

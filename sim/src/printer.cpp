@@ -1,5 +1,6 @@
 #include "fpsim/printer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -92,6 +93,31 @@ Outcome Printer::Impl::execute(std::uint8_t code, const Bytes& p) {
   return unknown;
 }
 
+void Printer::Impl::powerCycle() {
+  st.nonFiscalOpen = false;
+  if (st.openReceipt) {
+    if (options.powerLoss == PowerLossPolicy::KeepReceipt) {
+      st.powerFailedInReceipt = true;
+      print("*** CADERE DE TENSIUNE ***");
+    } else if (st.openReceipt->fullyPaid()) {
+      // The customer has paid and cannot be handed the money back: the printer
+      // finishes the receipt when the power returns, whatever the paper does,
+      // for the booking needs only the fiscal memory.
+      print("*** CADERE DE TENSIUNE - BON INCHEIAT ***");
+      st.powerFailedInReceipt = false;
+      bookOpenReceipt();
+    } else {
+      print("*** CADERE DE TENSIUNE - BON ANULAT ***");
+      print("");
+      st.openReceipt.reset();
+      st.powerFailedInReceipt = false;
+    }
+  }
+  st.display = {};
+  reader.reset();
+  save();
+}
+
 Printer::Printer(PrinterOptions options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
   impl_->clock = impl_->options.clock ? impl_->options.clock : std::make_shared<SystemClock>();
@@ -111,9 +137,29 @@ Answer Printer::answer(const RequestFrame& request) {
   std::lock_guard lock(impl_->mutex);
   Impl& m = *impl_;
   m.printed = 0;
+  const std::uint64_t number = ++m.requestCount;
+  m.requestLog.push_back(request.cmd);
+  bool loseReply = false;
+  bool noReply = false;
+  bool powerFailAfter = false;
+  bool powerFailBefore = false;
+  const bool armed = !m.armed.empty() && m.armed.front().requestNumber == number;
+  while (!m.armed.empty() && m.armed.front().requestNumber == number) {
+    switch (m.armed.front().kind) {
+      case ArmedFault::LoseReply: loseReply = true; break;
+      case ArmedFault::NoReply: noReply = true; break;
+      case ArmedFault::PowerFailAfter: powerFailAfter = true; break;
+      case ArmedFault::PowerFailBefore: powerFailBefore = true; break;
+    }
+    m.armed.erase(m.armed.begin());
+  }
   Answer ans;
-  if (m.faultActive(ReplyFault::NoReply)) {
-    m.consumeFaults();
+  if (powerFailBefore) {
+    m.powerCycle();
+    return ans;
+  }
+  if (noReply || (!armed && m.faultActive(ReplyFault::NoReply))) {
+    if (!armed) m.consumeFaults();
     return ans;
   }
   Outcome o;
@@ -137,9 +183,16 @@ Answer Printer::answer(const RequestFrame& request) {
     }
   }
   if (o.changed) m.save();
+  ans.printedLines = m.printed;
+  if (m.options.pace) ans.delay += m.options.printTimePerLine * m.printed;
+  if (powerFailAfter) {
+    m.powerCycle();
+    return ans;
+  }
+  if (loseReply) return ans;
+
   StatusBytes status = m.stateStatus();
   for (std::size_t i = 0; i < status.size(); ++i) status[i] |= o.bits[i];
-
   std::uint8_t seq = request.seq;
   std::uint8_t echo = request.cmd;
   if (m.faultActive(ReplyFault::BadSequence)) seq = static_cast<std::uint8_t>(seq + 1);
@@ -152,8 +205,6 @@ Answer Printer::answer(const RequestFrame& request) {
   if (m.faultActive(ReplyFault::Late)) ans.delay += m.options.lateReplyDelay;
   const bool lose = m.faultActive(ReplyFault::LoseReply);
   m.consumeFaults();
-  ans.printedLines = m.printed;
-  if (m.options.pace) ans.delay += m.options.printTimePerLine * m.printed;
   if (!lose) ans.bytes = std::move(frame);
   return ans;
 }
@@ -207,6 +258,7 @@ void Printer::injectReplyFault(ReplyFault f, int count) {
 void Printer::clearReplyFaults() {
   std::lock_guard lock(impl_->mutex);
   impl_->faults.clear();
+  impl_->armed.clear();
 }
 
 void Printer::setLateReplyDelay(std::chrono::milliseconds d) {
@@ -222,6 +274,38 @@ void Printer::powerFailure() {
 void Printer::setPowerLossPolicy(PowerLossPolicy p) {
   std::lock_guard lock(impl_->mutex);
   impl_->options.powerLoss = p;
+}
+
+std::uint64_t Printer::requestCount() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->requestCount;
+}
+
+std::vector<std::uint8_t> Printer::requestLog() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->requestLog;
+}
+
+void Printer::armFault(std::uint64_t requestNumber, ArmedFault kind) {
+  std::lock_guard lock(impl_->mutex);
+  // A fault on a frame that has passed would never fire and the test arming it
+  // would pass for the wrong reason.
+  if (requestNumber == 0) throw std::invalid_argument("request numbers start at 1");
+  if (requestNumber <= impl_->requestCount) {
+    throw std::invalid_argument("request " + std::to_string(requestNumber) +
+                                " has already been answered (requests so far: " +
+                                std::to_string(impl_->requestCount) + ")");
+  }
+  auto& armed = impl_->armed;
+  const auto at = std::upper_bound(
+      armed.begin(), armed.end(), requestNumber,
+      [](std::uint64_t n, const ArmedFaultAt& a) { return n < a.requestNumber; });
+  armed.insert(at, {requestNumber, kind});
+}
+
+std::vector<ArmedFaultAt> Printer::armedFaults() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->armed;
 }
 
 std::string Printer::journal() const {

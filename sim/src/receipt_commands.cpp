@@ -3,21 +3,26 @@
 
 namespace fpsim {
 
+// The fifth field is the open receipt's number, or the last one opened when
+// none is open: after the reply to an open command was lost, it is the only
+// way to learn which number the receipt got.
 Outcome Printer::Impl::transactionState() {
   Outcome o;
   int digit = 0;
   std::size_t lines = 0;
   std::int64_t total = 0;
   std::int64_t paid = 0;
+  std::uint32_t number = st.lastReceiptNumber;
   if (st.openReceipt) {
     const Receipt& r = *st.openReceipt;
     digit = r.fullyPaid() ? 2 : 1;
     lines = r.lines.size();
     total = r.total();
     paid = r.paid();
+    number = r.number;
   }
   o.text(std::to_string(digit) + "," + std::to_string(lines) + "," + std::to_string(total) +
-         "," + std::to_string(paid) + ",");
+         "," + std::to_string(paid) + "," + std::to_string(number) + ",");
   return o;
 }
 
@@ -248,6 +253,14 @@ Outcome Printer::Impl::closeFiscalReceipt() {
       printPair(paymentName('C'), std::to_string(rest));
     }
   }
+  bookOpenReceipt();
+  o.changed = true;
+  return o;
+}
+
+void Printer::Impl::bookOpenReceipt() {
+  const Receipt& r = *st.openReceipt;
+  const std::int64_t total = r.total();
   ClosedReceipt c;
   static_cast<Receipt&>(c) = r;
   c.closed = now();
@@ -272,8 +285,6 @@ Outcome Printer::Impl::closeFiscalReceipt() {
   closed.push_back(c);
   appendReceiptRecord(c);
   st.openReceipt.reset();
-  o.changed = true;
-  return o;
 }
 
 void Printer::Impl::appendReceiptRecord(const ClosedReceipt& c) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <stdexcept>
 #include <string>
 
 #include "fpsim/printer.h"
@@ -123,22 +124,22 @@ TEST_F(Engine, BadRequestChecksumIsAnsweredWithTheCrcBitAndNotExecuted) {
 }
 
 TEST_F(Engine, TransactionStateFollowsTheReceipt) {
-  EXPECT_EQ(state(), "0,0,0,0,");
+  EXPECT_EQ(state(), "0,0,0,0,0,");
   openReceipt();
-  EXPECT_EQ(state(), "1,0,0,0,") << "open with no lines is state 1";
+  EXPECT_EQ(state(), "1,0,0,0,1,") << "open with no lines is state 1";
   send(cmd::kSaleLine, saleLine("PAINE", 'A', 2, 0, '+', 250));
   send(cmd::kSaleLine, saleLine("LAPTE", 'B', 1, 500000, '+', 600, -500));
-  EXPECT_EQ(state(), "1,2,1355,0,");
+  EXPECT_EQ(state(), "1,2,1355,0,1,");
   EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('A', 355)).data), "D,1000");
-  EXPECT_EQ(state(), "1,2,1355,355,");
+  EXPECT_EQ(state(), "1,2,1355,355,1,");
   EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('C', 1500)).data), "R,500");
-  EXPECT_EQ(state(), "2,2,1355,1855,");
+  EXPECT_EQ(state(), "2,2,1355,1855,1,");
   EXPECT_TRUE(has(send(cmd::kSaleLine, saleLine("X", 'A', 1, 0, '+', 1)).status,
                   bit::kCommandFailed))
       << "no sale after the receipt is paid";
   const auto close = send(cmd::kCloseFiscalReceipt);
   EXPECT_FALSE(has(close.status, bit::kFiscalReceiptOpen));
-  EXPECT_EQ(state(), "0,0,0,0,");
+  EXPECT_EQ(state(), "0,0,0,0,1,");
 
   auto receipts = printer->closedReceipts();
   ASSERT_EQ(receipts.size(), 1u);
@@ -155,7 +156,7 @@ TEST_F(Engine, MarkupsDiscountsAndNegativeTotals) {
   // 10 % discount on the subtotal, in group A; then a markup of 50 in group B.
   send(cmd::kMarkupDiscount, Bytes{',', 'r', 'A', 10, 0});
   send(cmd::kMarkupDiscount, Bytes{':', 'B', 0, 0, 0, 0, 0, 0, 0, 50});
-  EXPECT_EQ(state(), "1,1,950,0,");
+  EXPECT_EQ(state(), "1,1,950,0,1,");
   // A discount larger than group B makes its VAT register negative.
   send(cmd::kMarkupDiscount, Bytes{';', 'B', 0, 0, 0, 0, 0, 0, 0, 80});
   EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('C', 0)).data), "I");
@@ -167,7 +168,7 @@ TEST_F(Engine, NegativeSubtotalIsRefusedWithE) {
   openReceipt();
   send(cmd::kSaleLine, saleLine("RETUR", 'A', 1, 0, '-', 100));
   EXPECT_EQ(textOf(send(cmd::kTotalPayment, payment('C', 0)).data), "E");
-  EXPECT_EQ(state(), "1,1,-100,0,");
+  EXPECT_EQ(state(), "1,1,-100,0,1,");
 }
 
 TEST_F(Engine, LineValueBeyondTheRegistersIsRefusedNotWrapped) {
@@ -177,10 +178,10 @@ TEST_F(Engine, LineValueBeyondTheRegistersIsRefusedNotWrapped) {
   EXPECT_TRUE(has(huge.status, bit::kAmountOverflow));
   const auto over = send(cmd::kSaleLine, saleLine("OVER", 'A', 10000, 0, '+', 1'000'001));
   EXPECT_TRUE(has(over.status, bit::kAmountOverflow));
-  EXPECT_EQ(state(), "1,0,0,0,") << "a refused line is not registered";
+  EXPECT_EQ(state(), "1,0,0,0,1,") << "a refused line is not registered";
   const auto limit = send(cmd::kSaleLine, saleLine("LIMIT", 'A', 65535, 0, '+', 152590));
   EXPECT_FALSE(has(limit.status, bit::kAmountOverflow));
-  EXPECT_EQ(state(), "1,1,9999985650,0,");
+  EXPECT_EQ(state(), "1,1,9999985650,0,1,");
 }
 
 TEST_F(Engine, ClosingAnUnpaidReceiptSettlesTheRestInCash) {
@@ -345,7 +346,7 @@ TEST_F(Engine, RefusedReceiptAndCashCommandsAlsoReportAFailedCommand) {
     const auto s = send(c.code, c.payload).status;
     EXPECT_TRUE(has(s, bit::kNotAllowedInMode) && has(s, bit::kCommandFailed)) << c.what;
   }
-  EXPECT_EQ(state(), "1,1,100,0,") << "nothing refused changed the receipt";
+  EXPECT_EQ(state(), "1,1,100,0,1,") << "nothing refused changed the receipt";
   EXPECT_EQ(printer->state().drawer.putIn, 0);
   EXPECT_FALSE(printer->state().nonFiscalOpen);
 
@@ -549,7 +550,7 @@ TEST_F(Persistence, PowerFailureKeepsTheReceiptAndReportsItOnce) {
   send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 100));
   send(cmd::kSaleLine, saleLine("B", 'A', 1, 0, '+', 200));
   restart(PowerLossPolicy::KeepReceipt);
-  EXPECT_EQ(state(), "1,2,300,0,");
+  EXPECT_EQ(state(), "1,2,300,0,1,");
   EXPECT_TRUE(has(send(cmd::kStatus).status, bit::kPowerFailedInReceipt));
   // The first close reports the failure and leaves the receipt open to be checked.
   const auto first = send(cmd::kCloseFiscalReceipt);
@@ -567,7 +568,7 @@ TEST_F(Persistence, PowerFailureLosesTheReceipt) {
   openReceipt();
   send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 100));
   printer->powerFailure();
-  EXPECT_EQ(state(), "0,0,0,0,");
+  EXPECT_EQ(state(), "0,0,0,0,1,");
   EXPECT_FALSE(has(send(cmd::kStatus).status, bit::kPowerFailedInReceipt));
   EXPECT_NE(printer->journal().find("BON ANULAT"), std::string::npos);
   EXPECT_EQ(printer->state().dayReceipts, 0u) << "a lost receipt is not in the day's totals";
@@ -576,13 +577,229 @@ TEST_F(Persistence, PowerFailureLosesTheReceipt) {
 TEST_F(Persistence, AStateFileThatCannotBeWrittenDoesNotStopThePrinter) {
   fs::remove_all(dir);  // the folder of the state file is gone
   openReceipt();
-  EXPECT_EQ(state(), "1,0,0,0,");
+  EXPECT_EQ(state(), "1,0,0,0,1,");
   fs::create_directories(dir);
 }
 
 TEST_F(Persistence, DamagedStateFileIsRefusedNotGuessed) {
   std::ofstream(dir / "state") << "fpsim-state 1\nvat 19 0\n";
   EXPECT_THROW(restart(PowerLossPolicy::KeepReceipt), std::runtime_error);
+}
+
+TEST_F(Persistence, APaidReceiptFoundAtStartIsClosedOnceUnderLose) {
+  openReceipt();
+  send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 300));
+  send(cmd::kTotalPayment, payment('C', 500));
+  restart(PowerLossPolicy::LoseReceipt);
+  EXPECT_EQ(state(), "0,0,0,0,1,");
+  restart(PowerLossPolicy::LoseReceipt);
+  const auto st = printer->state();
+  EXPECT_EQ(st.dayReceipts, 1u);
+  EXPECT_EQ(st.drawer.inDrawer, 300);
+  std::ifstream record(dir / "roll.txt.receipts");
+  const std::string records((std::istreambuf_iterator<char>(record)), {});
+  EXPECT_EQ(records, "RECEIPT\t1\t02.03.2026 09:15:30\t300\t500\t200\n"
+                     "LINE\tA\tA\t1000000\t300\t+\t0\t300\n"
+                     "PAY\tC\t500\n"
+                     "END\t1\n");
+}
+
+// Where in a receipt the power fails, and what each policy makes of it.
+TEST_F(Engine, PowerLossPolicyForEveryStateOfTheReceipt) {
+  enum class Stage { NoReceipt, NonFiscal, Unpaid, Paid, BeforeClose, AfterClose };
+  struct Cell {
+    const char* what;
+    Stage stage;
+    PowerLossPolicy policy;
+    const char* stateAfter;  // command 2
+    bool latched;            // S5 0x40 reported
+    std::uint8_t dayReceipts;
+    std::int64_t drawer;
+    const char* roll;        // what the roll says of the failure; null: nothing
+  };
+  constexpr auto keep = PowerLossPolicy::KeepReceipt;
+  constexpr auto lose = PowerLossPolicy::LoseReceipt;
+  const Cell cells[] = {
+      {"nothing open, keep", Stage::NoReceipt, keep, "0,0,0,0,0,", false, 0, 0, nullptr},
+      {"nothing open, lose", Stage::NoReceipt, lose, "0,0,0,0,0,", false, 0, 0, nullptr},
+      {"non-fiscal, keep", Stage::NonFiscal, keep, "0,0,0,0,0,", false, 0, 0, nullptr},
+      {"non-fiscal, lose", Stage::NonFiscal, lose, "0,0,0,0,0,", false, 0, 0, nullptr},
+      {"unpaid, keep", Stage::Unpaid, keep, "1,1,300,100,1,", true, 0, 0, "TENSIUNE ***"},
+      {"unpaid, lose", Stage::Unpaid, lose, "0,0,0,0,1,", false, 0, 0, "BON ANULAT"},
+      {"paid, keep", Stage::Paid, keep, "2,1,300,500,1,", true, 0, 0, "TENSIUNE ***"},
+      {"paid, lose", Stage::Paid, lose, "0,0,0,0,1,", false, 1, 300, "BON INCHEIAT"},
+      {"as 11 arrives, keep", Stage::BeforeClose, keep, "2,1,300,500,1,", true, 0, 0, "TENSIUNE ***"},
+      {"as 11 arrives, lose", Stage::BeforeClose, lose, "0,0,0,0,1,", false, 1, 300, "BON INCHEIAT"},
+      {"after 11, keep", Stage::AfterClose, keep, "0,0,0,0,1,", false, 1, 300, nullptr},
+      {"after 11, lose", Stage::AfterClose, lose, "0,0,0,0,1,", false, 1, 300, nullptr},
+  };
+  for (const auto& c : cells) {
+    SCOPED_TRACE(c.what);
+    PrinterOptions o = options();
+    o.powerLoss = c.policy;
+    printer = std::make_unique<Printer>(o);
+    if (c.stage == Stage::NonFiscal) send(cmd::kOpenNonFiscal);
+    if (c.stage >= Stage::Unpaid) {
+      openReceipt();
+      send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 300));
+      send(cmd::kTotalPayment, payment('C', c.stage == Stage::Unpaid ? 100 : 500));
+    }
+    if (c.stage == Stage::BeforeClose || c.stage == Stage::AfterClose) {
+      printer->armFault(printer->requestCount() + 1, c.stage == Stage::BeforeClose
+                                                         ? ArmedFault::PowerFailBefore
+                                                         : ArmedFault::PowerFailAfter);
+      EXPECT_TRUE(printer->exchange(encodeRequest(++seq, cmd::kCloseFiscalReceipt, {})).bytes.empty());
+    } else {
+      printer->powerFailure();
+    }
+    EXPECT_EQ(state(), c.stateAfter);
+    EXPECT_EQ(has(send(cmd::kStatus).status, bit::kPowerFailedInReceipt), c.latched);
+    EXPECT_FALSE(printer->state().nonFiscalOpen);
+    EXPECT_EQ(send(cmd::kDayCounters).data, (Bytes{0, c.dayReceipts, 0, 0}));
+    EXPECT_EQ(printer->state().drawer.inDrawer, c.drawer) << "cash less the change";
+    const auto closed = printer->closedReceipts();
+    ASSERT_EQ(closed.size(), c.dayReceipts);
+    if (!closed.empty()) {
+      EXPECT_EQ(closed[0].number, 1u);
+      EXPECT_EQ(closed[0].change, 200);
+      ASSERT_EQ(closed[0].payments.size(), 1u);
+      EXPECT_EQ(closed[0].payments[0].amount, 500);
+    }
+    const std::string roll = printer->journal();
+    if (c.roll) {
+      EXPECT_NE(roll.find(c.roll), std::string::npos) << roll;
+    } else {
+      EXPECT_EQ(roll.find("CADERE"), std::string::npos) << roll;
+    }
+    if (c.dayReceipts > 0) {
+      EXPECT_NE(roll.find("BON FISCAL NR. 1"), std::string::npos) << "closing lines printed";
+    }
+    if (c.stage >= Stage::Unpaid && !printer->state().openReceipt) {
+      EXPECT_EQ(textOf(send(cmd::kOpenFiscalReceipt, {1, 1}).data), "2") << "a number is never reused";
+    }
+  }
+}
+
+TEST_F(Engine, DayCountersCountClosedReceiptsOnlyAndNumbersGoOn) {
+  auto counters = [&] { return send(cmd::kDayCounters).data; };
+  auto sell = [&](std::uint32_t paid) {
+    openReceipt();
+    send(cmd::kSaleLine, saleLine("A", 'A', 1, 0, '+', 100));
+    if (paid > 0) send(cmd::kTotalPayment, payment('C', paid));
+  };
+  printer->setPowerLossPolicy(PowerLossPolicy::LoseReceipt);
+  sell(0);
+  send(cmd::kCloseFiscalReceipt);
+  sell(0);
+  printer->powerFailure();
+  EXPECT_EQ(counters(), (Bytes{0, 1, 0, 0})) << "a cancelled receipt does not count";
+
+  sell(100);
+  // Nothing but command 11 closes a paid receipt while the power stays on.
+  struct Case {
+    const char* what;
+    std::uint8_t code;
+    Bytes payload;
+  };
+  const Case others[] = {
+      {"state", cmd::kTransactionState, {}},     {"subtotal", cmd::kSubtotal, {1, 1}},
+      {"payment", cmd::kTotalPayment, payment('C', 1)}, {"open", cmd::kOpenFiscalReceipt, {1, 1}},
+      {"X report", cmd::kReport, bytesOf("X")},  {"Z report", cmd::kReport, bytesOf("G")},
+      {"status", cmd::kStatus, {}},              {"drawer", cmd::kOpenDrawer, {}},
+      {"counters", cmd::kDayCounters, {}},
+  };
+  for (const auto& c : others) {
+    send(c.code, c.payload);
+    EXPECT_EQ(state(), "2,1,100,100,3,") << c.what;
+  }
+  EXPECT_EQ(counters(), (Bytes{0, 1, 0, 0}));
+  printer->powerFailure();
+  EXPECT_EQ(counters(), (Bytes{0, 2, 0, 0})) << "completed at power-up";
+
+  send(cmd::kReport, bytesOf("G"));
+  EXPECT_EQ(counters(), (Bytes{0, 0, 0, 1})) << "the day-end report resets the count";
+  EXPECT_EQ(textOf(send(cmd::kOpenFiscalReceipt, {1, 1}).data), "4") << "numbering goes on";
+  send(cmd::kCloseFiscalReceipt);
+  send(cmd::kReport, bytesOf("G"));
+  EXPECT_EQ(counters(), (Bytes{0, 0, 0, 2}));
+
+  printer->modify([](PrinterState& s) {
+    s.dayReceipts = 0x0102;
+    s.lastZNumber = 0x0304;
+  });
+  EXPECT_EQ(counters(), (Bytes{0x01, 0x02, 0x03, 0x04})) << "both big-endian";
+}
+
+TEST_F(Engine, RequestsAreCountedAndLoggedWhateverBecomesOfThem) {
+  send(cmd::kStatus);
+  Bytes bad = encodeRequest(9, cmd::kOpenFiscalReceipt, Bytes{1, 1});
+  bad[bad.size() - 3] ^= 0x01;
+  EXPECT_FALSE(printer->exchange(bad).bytes.empty()) << "bad checksum: answered, not executed";
+  printer->injectReplyFault(ReplyFault::NoReply);
+  EXPECT_TRUE(printer->exchange(encodeRequest(10, cmd::kSaleLine, {})).bytes.empty());
+  printer->exchange(Bytes{0x01, 0x01, 0x00});  // a length that holds no frame: noise
+  send(cmd::kReadDateTime);
+  EXPECT_EQ(printer->requestCount(), 4u);
+  EXPECT_EQ(printer->requestLog(), (std::vector<std::uint8_t>{cmd::kStatus, cmd::kOpenFiscalReceipt,
+                                                              cmd::kSaleLine, cmd::kReadDateTime}));
+}
+
+TEST_F(Engine, AnArmedFaultHitsItsFrameOnce) {
+  struct Case {
+    ArmedFault kind;
+    bool executed;
+    bool powerFailed;
+  };
+  const Case cases[] = {
+      {ArmedFault::LoseReply, true, false},
+      {ArmedFault::NoReply, false, false},
+      {ArmedFault::PowerFailAfter, true, true},
+      {ArmedFault::PowerFailBefore, false, true},
+  };
+  const Bytes line = saleLine("A", 'A', 1, 0, '+', 100);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.kind));
+    printer = std::make_unique<Printer>(options());  // keeps the receipt on a power failure
+    openReceipt();
+    printer->armFault(2, c.kind);
+    EXPECT_TRUE(printer->exchange(encodeRequest(++seq, cmd::kSaleLine, line)).bytes.empty());
+    EXPECT_EQ(printer->requestCount(), 2u);
+    EXPECT_TRUE(printer->armedFaults().empty());
+    const auto st = printer->state();
+    ASSERT_TRUE(st.openReceipt);
+    EXPECT_EQ(st.openReceipt->lines.size(), c.executed ? 1u : 0u);
+    EXPECT_EQ(st.powerFailedInReceipt, c.powerFailed);
+    EXPECT_EQ(printer->journal().find("CADERE") != std::string::npos, c.powerFailed);
+    send(cmd::kSaleLine, line);  // the same frame again is answered
+    EXPECT_EQ(printer->state().openReceipt->lines.size(), c.executed ? 2u : 1u);
+  }
+}
+
+TEST_F(Engine, ArmedFaultsGoByNumberAndComeBeforeInjectedOnes) {
+  send(cmd::kStatus);
+  EXPECT_THROW(printer->armFault(0, ArmedFault::NoReply), std::invalid_argument);
+  EXPECT_THROW(printer->armFault(1, ArmedFault::NoReply), std::invalid_argument) << "gone past";
+  printer->armFault(4, ArmedFault::LoseReply);
+  printer->armFault(2, ArmedFault::NoReply);
+  EXPECT_EQ(printer->armedFaults(), (std::vector<ArmedFaultAt>{{2, ArmedFault::NoReply},
+                                                               {4, ArmedFault::LoseReply}}));
+  printer->injectReplyFault(ReplyFault::BadChecksum);
+  const Bytes status = encodeRequest(5, cmd::kStatus, {});
+  EXPECT_TRUE(printer->exchange(status).bytes.empty()) << "2";
+  EXPECT_FALSE(decodeReply(printer->exchange(status).bytes)) << "3: the injected fault waited";
+  EXPECT_TRUE(printer->exchange(status).bytes.empty()) << "4";
+  EXPECT_TRUE(decodeReply(printer->exchange(status).bytes)) << "5";
+
+  // Two on one frame: the power failure as it arrives wins, and both are used up.
+  printer->armFault(6, ArmedFault::LoseReply);
+  printer->armFault(6, ArmedFault::PowerFailBefore);
+  EXPECT_TRUE(printer->exchange(encodeRequest(6, cmd::kOpenFiscalReceipt, Bytes{1, 1})).bytes.empty());
+  EXPECT_FALSE(printer->state().openReceipt);
+  EXPECT_TRUE(printer->armedFaults().empty());
+
+  printer->armFault(8, ArmedFault::NoReply);
+  printer->clearReplyFaults();
+  EXPECT_TRUE(printer->armedFaults().empty());
 }
 
 TEST(Control, LinesSetSwitchesAndRejectNonsense) {
@@ -595,12 +812,22 @@ TEST(Control, LinesSetSwitchesAndRejectNonsense) {
   EXPECT_EQ(p.statusBytes()[7] & 0x80, 0x80);
   EXPECT_EQ(applyControlLine(p, "fault lose-reply 2"), "");
   EXPECT_EQ(applyControlLine(p, "# comment"), "");
+  EXPECT_EQ(applyControlLine(p, "fault-at 3 power-fail-before"), "");
+  EXPECT_EQ(applyControlLine(p, "fault-at 7 lose-reply"), "");
+  EXPECT_EQ(p.armedFaults(), (std::vector<ArmedFaultAt>{{3, ArmedFault::PowerFailBefore},
+                                                        {7, ArmedFault::LoseReply}}));
+  EXPECT_NE(describe(p).find("\nrequests 0; armed power-fail-before at 3; armed lose-reply at 7\n"),
+            std::string::npos)
+      << describe(p);
   for (const char* bad : {"paper-out maybe", "fault nothing", "status-bit 9 1", "power-loss later",
-                          "late-ms -4", "launch"}) {
+                          "late-ms -4", "launch", "fault-at", "fault-at 5", "fault-at x no-reply",
+                          "fault-at -1 no-reply", "fault-at 0 no-reply", "fault-at 5 explode",
+                          "fault-at 99999999999999999999 no-reply"}) {
     EXPECT_NE(applyControlLine(p, bad), "") << bad;
   }
   EXPECT_EQ(applyControlLine(p, "clear"), "");
   EXPECT_EQ(p.statusBytes()[7] & 0x80, 0);
+  EXPECT_TRUE(p.armedFaults().empty());
 }
 
 }  // namespace

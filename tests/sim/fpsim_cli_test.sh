@@ -15,7 +15,8 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 help=$("$bin/fpsim" --help)
-for word in --link --state --journal --control --pace --power-loss paper-out fault power-fail; do
+for word in --link --state --journal --control --pace --power-loss paper-out fault fault-at \
+    power-fail-after power-fail; do
   grep -q -- "$word" <<<"$help" || fail "--help does not mention $word"
 done
 "$bin/fpsim" 2>/dev/null && fail "fpsim without --link must refuse to start"
@@ -46,6 +47,11 @@ printf 'paper-out off\nshow\nnonsense\n' >"$work/ctl"
 sleep 0.3
 grep -q "unknown control line 'nonsense'" "$work/log" || fail "bad control line not reported"
 grep -q "^status " "$work/log" || fail "show printed nothing"
+printf 'fault-at 1 no-reply\nfault-at 100000 power-fail-before\nshow\nfault clear\n' >"$work/ctl"
+sleep 0.3
+grep -q "request 1 has already been answered" "$work/log" || fail "fault-at on a past frame accepted"
+grep -Eq "^requests [1-9][0-9]*; armed power-fail-before at 100000$" "$work/log" ||
+  fail "show does not give the request count and the armed fault"
 stop
 
 start

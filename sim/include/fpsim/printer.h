@@ -100,7 +100,8 @@ struct FiscalIdentity {
 
 // What happens to an open fiscal receipt when the power fails.
 enum class PowerLossPolicy {
-  LoseReceipt,  // the receipt is cancelled; the next state query shows no receipt
+  LoseReceipt,  // an unpaid receipt is cancelled, a fully paid one is closed at power-up;
+                // either way the next state query shows no receipt open
   KeepReceipt,  // the receipt survives and S5 0x40 is reported until it is carried on
 };
 
@@ -131,6 +132,21 @@ enum class ReplyFault {
   GarbageBefore,   // one stray byte before the start byte
   Late,            // reply sent after PrinterOptions::lateReplyDelay
   LoseReply,       // command executed, its reply lost
+};
+
+// A fault bound to one request frame by its number (see Printer::armFault).
+enum class ArmedFault {
+  LoseReply,        // executed, the reply is not sent
+  NoReply,          // not executed, nothing sent
+  PowerFailAfter,   // executed, then the power fails before the reply leaves
+  PowerFailBefore,  // the power fails as the frame arrives: not executed, nothing sent
+};
+
+struct ArmedFaultAt {
+  std::uint64_t requestNumber = 0;
+  ArmedFault kind = ArmedFault::LoseReply;
+
+  friend bool operator==(const ArmedFaultAt&, const ArmedFaultAt&) = default;
 };
 
 // The printer's whole memory. Everything except `conditions`, `forcedStatus`
@@ -203,12 +219,25 @@ class Printer {
   void forceStatusBit(StatusBit b, bool on);
   // Applies to the next `count` replies; count <= 0 keeps it until cleared.
   void injectReplyFault(ReplyFault f, int count = 1);
+  // Drops the injected reply faults and the armed faults.
   void clearReplyFaults();
   void setLateReplyDelay(std::chrono::milliseconds d);
-  // Power failure now: the state is saved, an open receipt is lost or kept as the
-  // policy says, and the printer comes back at once.
+  // Power failure now: an open receipt meets the power-loss policy, the state is
+  // saved, and the printer comes back at once.
   void powerFailure();
   void setPowerLossPolicy(PowerLossPolicy p);
+
+  // Request frames since this engine started: every frame the reader delivered,
+  // answered or not (bad checksum, silenced by a fault), and the command code of
+  // each in arrival order. Numbering starts at 1 with the first frame.
+  std::uint64_t requestCount() const;
+  std::vector<std::uint8_t> requestLog() const;
+  // Binds a fault to the request frame with that number. Several may be armed,
+  // also on one frame; each fires once. On its frame an armed fault takes the
+  // place of the injected reply faults, which wait for the next reply. Throws
+  // std::invalid_argument for 0 or a number already answered.
+  void armFault(std::uint64_t requestNumber, ArmedFault kind);
+  std::vector<ArmedFaultAt> armedFaults() const;  // not fired yet, by number
 
   // The paper roll: everything printed since this engine started, and a record of
   // every fiscal receipt closed since then.
