@@ -39,7 +39,7 @@ private:
 
 void TickFailure(Context& ctx, const RuntimeError& failure) {
     WindowServices& ui = ctx.services.ui;
-    if (failure.number() == error_number::kTypeMismatch) {
+    if (failure.isTypeMismatch()) {
         ScrieErrInFis(ctx, kStructureErrorFileText);
         ui.messageBox(kStructureErrorBox, kProgramTitle, Icon::Error, Buttons::Ok);
         EndProgram(ctx);

@@ -24,13 +24,19 @@ inline constexpr int kLibraryMissing = 48;   // libkordal.so or one of its expor
 
 class RuntimeError : public std::runtime_error {
 public:
-    RuntimeError(int number, const std::string& description)
-        : std::runtime_error(description), number_(number) {}
+    RuntimeError(int number, const std::string& description, bool fromSystem = false)
+        : std::runtime_error(description), number_(number), fromSystem_(fromSystem) {}
     int number() const { return number_; }
     std::string description() const { return what(); }
+    // True when the number is the system's errno, whose values overlap the
+    // numbers above (errno 13 is "permission denied", not a type mismatch).
+    bool fromSystem() const { return fromSystem_; }
+    // A text that does not read as the number expected.
+    bool isTypeMismatch() const { return !fromSystem_ && number_ == error_number::kTypeMismatch; }
 
 private:
     int number_;
+    bool fromSystem_;
 };
 
 // Builds a RuntimeError from errno with the C library's description.
