@@ -1,6 +1,7 @@
 #include "exchange/tick.h"
 
 #include <exception>
+#include <set>
 
 #include "exchange/auxiliary.h"
 #include "exchange/receipt.h"
@@ -55,6 +56,28 @@ void TickFailure(Context& ctx, const RuntimeError& failure) {
     }
 }
 
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+// The directory's names, read once at the start of the tick: a request whose
+// name is not among them is absent without a look of its own, so an idle
+// tick reads the directory once instead of once per request. A file that
+// arrives later in the tick is taken by the next one.
+class DirectoryListing {
+public:
+    explicit DirectoryListing(Context& ctx) {
+        for (const std::string& name : ctx.services.files.listNames()) names_.insert(Upper(name));
+    }
+    bool mayHold(const std::string& name) const { return names_.count(Upper(name)) != 0; }
+
+private:
+    std::set<std::string> names_;
+};
+
 // A step of the quiet stretches: a failure skips it.
 template <typename Step>
 void Quietly(Step step) {
@@ -66,6 +89,10 @@ void Quietly(Step step) {
 
 // Steps 3 to 12; returns how the tick goes on.
 TickFlow RunRequests(Context& ctx) {
+    const DirectoryListing listing(ctx);
+    auto RequestReady = [&](Context& c, const std::string& name) {
+        return listing.mayHold(name) && veltar::RequestReady(c, name);
+    };
     if (RequestReady(ctx, request_file::kDisplayText)) HandleDisplayText(ctx);
     if (RequestReady(ctx, request_file::kInterimReport)) HandleInterimReport(ctx);
     if (RequestReady(ctx, request_file::kDrawer)) HandleDrawer(ctx);

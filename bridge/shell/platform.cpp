@@ -125,6 +125,17 @@ std::optional<std::string> DirectoryFiles::findFile(const std::string& name) con
     return found;
 }
 
+std::vector<std::string> DirectoryFiles::listNames() const {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory_.c_str()), ::closedir);
+    if (!dir) throw SystemError(errno);
+    std::vector<std::string> names;
+    while (dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    return names;
+}
+
 std::optional<FileStamp> DirectoryFiles::stamp(const std::string& name) const {
     struct stat info {};
     if (::stat(path(name).c_str(), &info) != 0) {

@@ -30,6 +30,7 @@ public:
 
     std::string directory() const override { return directory_; }
     std::optional<std::string> findFile(const std::string& name) const override;
+    std::vector<std::string> listNames() const override;
     std::optional<FileStamp> stamp(const std::string& name) const override;
     std::vector<std::string> readLines(const std::string& name) const override;
     std::string readAll(const std::string& name) const override;

@@ -72,6 +72,9 @@ public:
     // compares the result its own way (case-insensitively, or exactly).
     virtual std::optional<std::string> findFile(const std::string& name) const = 0;
     // All lines of a file, each line ended by CR, CR LF or the end of the file.
+    // Every name in the directory itself (files, sub-directories, anything),
+    // from one read of it.
+    virtual std::vector<std::string> listNames() const = 0;
     // Size and modification time of an ordinary file; nothing when there is
     // no such file.
     virtual std::optional<FileStamp> stamp(const std::string& name) const = 0;

@@ -16,8 +16,6 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// 9600 baud, 8N1: ten bit times per byte.
-constexpr std::chrono::nanoseconds kByteTime{10'000'000'000LL / 9600};
 // A frame whose next byte does not come within this time is dropped.
 constexpr int kInterByteTimeoutMs = 500;
 
@@ -45,6 +43,10 @@ PtyPrinter::~PtyPrinter() {
   } catch (...) {
     // A destructor must not throw; a failed save has nowhere to go here.
   }
+}
+
+WireCounts PtyPrinter::wireCounts() const {
+  return {requestBytes_.load(), replyBytes_.load(), printedLines_.load()};
 }
 
 const std::string& PtyPrinter::devicePath() const {
@@ -141,21 +143,23 @@ void PtyPrinter::serve() {
     auto t = Steady::now();
     if (pace) {
       // The printer cannot act before the last byte of the request has crossed the wire.
-      t = std::max(t, frameStart + kByteTime * static_cast<long>(frameBytes));
+      t = std::max(t, frameStart + kPacedByteTime * static_cast<long>(frameBytes));
     }
     t += ans.delay;
     if (!sleepUntil(t)) return false;
     if (ans.bytes.empty()) return true;
     if (!pace) {
+      replyBytes_ += ans.bytes.size();
       writeAll(ans.bytes.data(), ans.bytes.size());
       return true;
     }
     for (std::size_t i = 0; i < ans.bytes.size(); ++i) {
-      if (!sleepUntil(t + kByteTime * static_cast<long>(i))) return false;
+      if (!sleepUntil(t + kPacedByteTime * static_cast<long>(i))) return false;
+      ++replyBytes_;
       writeAll(&ans.bytes[i], 1);
     }
     // The last byte is on the wire only one byte time after it was handed over.
-    return sleepUntil(t + kByteTime * static_cast<long>(ans.bytes.size()));
+    return sleepUntil(t + kPacedByteTime * static_cast<long>(ans.bytes.size()));
   };
 
   std::uint8_t buf[512];
@@ -178,6 +182,7 @@ void PtyPrinter::serve() {
       return;
     }
     const auto arrived = Steady::now();
+    requestBytes_ += static_cast<std::uint64_t>(n);
     for (ssize_t i = 0; i < n; ++i) {
       if (!reader.midFrame()) {
         // The bytes of one read arrived together; date the frame from the read.
@@ -186,7 +191,9 @@ void PtyPrinter::serve() {
       }
       ++frameBytes;
       if (auto frame = reader.feed(buf[i])) {
-        if (!send(printer_.answer(*frame))) return;
+        const Answer ans = printer_.answer(*frame);
+        printedLines_ += static_cast<std::uint64_t>(ans.printedLines);
+        if (!send(ans)) return;
       } else if (!reader.midFrame()) {
         frameBytes = 0;
       }

@@ -11,6 +11,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,6 +20,16 @@
 #include "fpsim/printer.h"
 
 namespace fpsim {
+
+// The time one byte takes on a paced line: 9600 baud, 8N1, ten bit times.
+inline constexpr std::chrono::nanoseconds kPacedByteTime{10'000'000'000LL / 9600};
+
+// What crossed the line since the server was made, for measurements.
+struct WireCounts {
+  std::uint64_t requestBytes = 0;  // every byte read from the line, noise included
+  std::uint64_t replyBytes = 0;    // every reply byte handed to the line
+  std::uint64_t printedLines = 0;  // lines printed by the requests answered
+};
 
 class PtyPrinter {
  public:
@@ -38,6 +50,10 @@ class PtyPrinter {
 
   Printer& printer() { return printer_; }
 
+  // Safe to call from any thread while serving. A byte is counted before it
+  // is handed over, so whoever has read a whole reply sees it counted.
+  WireCounts wireCounts() const;
+
  private:
   void serve();
 
@@ -50,6 +66,9 @@ class PtyPrinter {
   int wakeRead_ = -1;
   int wakeWrite_ = -1;
   std::atomic<bool> running_{false};
+  std::atomic<std::uint64_t> requestBytes_{0};
+  std::atomic<std::uint64_t> replyBytes_{0};
+  std::atomic<std::uint64_t> printedLines_{0};
   std::thread thread_;
 };
 

@@ -62,6 +62,18 @@ std::string MemoryFiles::readAll(const std::string& name) const {
     return it->second;
 }
 
+std::vector<std::string> MemoryFiles::listNames() const {
+    check(FileOperation::Find, "*");
+    std::vector<std::string> names;
+    for (const auto& [name, content] : files) {
+        if (name.find('/') == std::string::npos) names.push_back(name);
+    }
+    for (const std::string& name : directories) {
+        if (name.find('/') == std::string::npos) names.push_back(name);
+    }
+    return names;
+}
+
 std::optional<FileStamp> MemoryFiles::stamp(const std::string& name) const {
     check(FileOperation::Find, name);
     auto it = files.find(name);

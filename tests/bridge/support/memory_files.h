@@ -20,6 +20,7 @@ public:
 
     std::string directory() const override { return directory_; }
     std::optional<std::string> findFile(const std::string& name) const override;
+    std::vector<std::string> listNames() const override;
     // Size, a modification count for the time and the age set in `ages`
     // (a long time ago when unset).
     std::optional<FileStamp> stamp(const std::string& name) const override;
