@@ -26,30 +26,10 @@ constexpr const char* kDisplayPrefix = "\x01\x01";
 constexpr const char* kNewReceiptMark = "$";
 constexpr std::size_t kStatusCharacters = 8;  // S0..S7 in BufStare
 
-// One command with the payload, through the shared state as every command
-// of the bridge goes; the failure text lands in `response`.
-bool Send(Context& ctx, uint8_t code, const std::string& payload, std::string& response) {
-    int32_t printerIndex = 0;
-    ctx.command.ParametriComanda = payload;
-    ctx.command.CodComanda = code;
-    return ExecutaComanda(ctx, printerIndex, ctx.command.ParametriComanda,
-                          ctx.command.CodComanda, response);
-}
-
 // Sends and shows the failure text to the operator.
 void SendShowingFailure(Context& ctx, uint8_t code, const std::string& payload,
                         std::string& response) {
-    if (!Send(ctx, code, payload, response)) WriteDisplay(ctx, response);
-}
-
-// A failing step of the cash and function requests is skipped and the next
-// one runs: the answer file and the deletion of the request still follow.
-template <typename Action>
-void Quietly(Action&& action) {
-    try {
-        action();
-    } catch (const RuntimeError&) {
-    }
+    if (!SendCommand(ctx, 0, code, payload, response)) WriteDisplay(ctx, response);
 }
 
 // A number the way the bridge prints one into a text file: a blank where a
@@ -94,8 +74,8 @@ void HandleDisplayText(Context& ctx) {
     ctx.services.files.remove(*request);
     // The customer display shows what it gets; a failure there is not worth a box.
     std::string response;
-    Send(ctx, command_code::kDisplayText, kDisplayPrefix + FitToWidth(text, kTextLineWidth),
-         response);
+    SendCommand(ctx, 0, command_code::kDisplayText,
+                kDisplayPrefix + FitToWidth(text, kTextLineWidth), response);
 }
 
 void HandleDrawer(Context& ctx) {
@@ -106,12 +86,14 @@ void HandleDrawer(Context& ctx) {
     ctx.services.files.remove(*request);
 }
 
+// The cash and function requests skip a failing step: the answer file and
+// the deletion of the request still follow.
 void HandleCash(Context& ctx) {
     const std::optional<std::string> request = FindRequestFile(ctx, request_file::kCash);
     if (!request) return;
 
     Amount amount;
-    Quietly([&] {
+    SkipOnFailure([&] {
         bool fits = true;
         const Amount read = ReadLeadingNumber(ReadFirstLine(ctx, *request), &fits);
         if (!fits) throw RuntimeError(error_number::kOverflow, "Overflow");
@@ -122,7 +104,7 @@ void HandleCash(Context& ctx) {
     Amount inDrawer;
     Amount putIn;
     Amount takenOut;
-    Quietly([&] {
+    SkipOnFailure([&] {
         int32_t printerIndex = 0;
         std::string response;
         if (!fctInOutSertar(ctx, printerIndex, amount, inDrawer, putIn, takenOut, response)) {
@@ -130,8 +112,8 @@ void HandleCash(Context& ctx) {
         }
     });
 
-    Quietly([&] { ctx.services.files.remove(*request); });
-    Quietly([&] {
+    SkipOnFailure([&] { ctx.services.files.remove(*request); });
+    SkipOnFailure([&] {
         ReplaceResponseFile(ctx, response_file::kCash,
                             PrintedNumber(inDrawer, ctx.regional.decimal) + kLineEnd);
     });
@@ -142,7 +124,7 @@ void HandleFunction(Context& ctx) {
     if (!request) return;
 
     std::string line;
-    Quietly([&] { line = ReadFirstLine(ctx, *request); });
+    SkipOnFailure([&] { line = ReadFirstLine(ctx, *request); });
     std::string codeText = line;
     std::string parameter;
     if (const std::size_t comma = line.find(','); comma != std::string::npos) {
@@ -155,7 +137,7 @@ void HandleFunction(Context& ctx) {
 
     if (IsFunctionAccepted(code)) {
         std::optional<std::string> answer;
-        Quietly([&] {
+        SkipOnFailure([&] {
             std::string response;
             CommandState& state = ctx.command;
             if (code == command_code::kReadDateTime) {
@@ -181,13 +163,13 @@ void HandleFunction(Context& ctx) {
             }
         });
         if (answer) {
-            Quietly([&] {
+            SkipOnFailure([&] {
                 ReplaceResponseFile(ctx, response_file::kFunction, *answer + kLineEnd);
             });
         }
     }
 
-    Quietly([&] { ctx.services.files.remove(*request); });
+    SkipOnFailure([&] { ctx.services.files.remove(*request); });
 }
 
 void TiparesteNefiscal(Context& ctx) {

@@ -56,21 +56,13 @@ constexpr const char* kVatRatesDiffer =
 constexpr const char* kVatFailureCode = "1.003";
 
 // The sequence's own steps may not stop it: a failure of one is passed over
-// and the next step runs.
-template <typename Step>
-void Ignoring(Step step) {
-    try {
-        step();
-    } catch (const RuntimeError&) {
-    }
-}
-
+// and the next step runs (SkipOnFailure).
 void ShowBox(Context& ctx, const std::string& text, const std::string& title, Icon icon) {
-    Ignoring([&] { ctx.services.ui.messageBox(text, title, icon, Buttons::Ok); });
+    SkipOnFailure([&] { ctx.services.ui.messageBox(text, title, icon, Buttons::Ok); });
 }
 
 void StopTrading(Context& ctx) {
-    Ignoring([&] { ctx.services.ui.setPollingTimer(false); });
+    SkipOnFailure([&] { ctx.services.ui.setPollingTimer(false); });
 }
 
 // The first line of TVA.TXT cut into its four fields, each ended by a TAB;
@@ -126,11 +118,7 @@ bool CompareVatRates(Context& ctx) {
     }
 
     std::string response;
-    int32_t printerIndex = 0;
-    ctx.command.ParametriComanda.clear();
-    ctx.command.CodComanda = command_code::kReadVatRates;
-    if (!ExecutaComanda(ctx, printerIndex, ctx.command.ParametriComanda, ctx.command.CodComanda,
-                        response)) {
+    if (!SendCommand(ctx, 0, command_code::kReadVatRates, {}, response)) {
         return EndProcess(ctx, response);
     }
     const std::string& data = ctx.command.BufRaspuns;
@@ -154,7 +142,7 @@ bool VerificaCoteTVA(Context& ctx) {
         return CompareVatRates(ctx);
     } catch (const RuntimeError& failure) {
         WriteDisplay(ctx, failure.description());
-        Ignoring([&] { ScrieLog(ctx, kVatFailureCode + failure.description(), failure.number()); });
+        SkipOnFailure([&] { ScrieLog(ctx, kVatFailureCode + failure.description(), failure.number()); });
         return false;
     }
 }
@@ -164,10 +152,7 @@ void VerificariPornire(Context& ctx) {
     int32_t printerIndex = 0;
 
     std::string response;
-    command.ParametriComanda.clear();
-    command.CodComanda = command_code::kPrinterStatus;
-    if (!ExecutaComanda(ctx, printerIndex, command.ParametriComanda, command.CodComanda,
-                        response)) {
+    if (!SendCommand(ctx, printerIndex, command_code::kPrinterStatus, {}, response)) {
         // The polling timer keeps its state: a printer that does not answer
         // now may answer at the next tick.
         ScrieErrInFis(ctx, response);

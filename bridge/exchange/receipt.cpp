@@ -164,15 +164,9 @@ struct DayCounters {
 // The day's closed fiscal receipts and the last day-end report's number
 // (command 29); nothing when the printer does not answer with them.
 std::optional<DayCounters> ReadDayCounters(Context& ctx) {
-    int32_t printer = 0;
     std::string response;
-    CommandState& state = ctx.command;
-    state.ParametriComanda.clear();
-    state.CodComanda = command_code::kReadDayCounters;
-    if (!ExecutaComanda(ctx, printer, state.ParametriComanda, state.CodComanda, response)) {
-        return std::nullopt;
-    }
-    const std::string& data = state.BufRaspuns;
+    if (!SendCommand(ctx, 0, command_code::kReadDayCounters, {}, response)) return std::nullopt;
+    const std::string& data = ctx.command.BufRaspuns;
     auto byte = [&](std::size_t at) { return static_cast<uint8_t>(data[at]); };
     DayCounters counters;
     counters.receipts = byte(0) * 256 + byte(1);
@@ -214,10 +208,7 @@ std::string ReceiptLine(int32_t number) {
 }
 
 void LogQuietly(Context& ctx, const std::string& text, int32_t number) {
-    try {
-        ScrieLog(ctx, text, number);
-    } catch (const RuntimeError&) {
-    }
+    SkipOnFailure([&] { ScrieLog(ctx, text, number); });
 }
 
 // One run of the sale handler after the file is loaded: the numbered steps
@@ -604,36 +595,24 @@ SaleRun::Step SaleRun::closingLines() {
         const std::string& text = ctx_.LiniiHeaderFooter[i];
         if (TrimBlanks(text).empty()) continue;
         std::string response;
-        ExecutaComanda(ctx_, printer_, FitToWidth(text, kTextLineWidth),
-                       command_code::kPrintLine, response);
+        SendCommand(ctx_, printer_, command_code::kPrintLine, FitToWidth(text, kTextLineWidth),
+                    response);
     }
     return Step::Close;
 }
 
 SaleRun::Step SaleRun::close() {
-    // From here a failing step is skipped.
+    // From here a failing step is skipped; closing, the box and the counter
+    // query catch their own failures.
     std::string response;
-    bool closed = false;
-    try {
-        closed = fctFunctia11(ctx_, printer_, response);
-    } catch (const RuntimeError&) {
-    }
-    if (!closed) {
-        try {
-            WriteDisplay(ctx_, response);
-        } catch (const RuntimeError&) {
-        }
+    if (!fctFunctia11(ctx_, printer_, response)) {
+        WriteDisplay(ctx_, response);
         return retry(Step::StateCheck);
     }
     // The printer says no receipt is open. A receipt lost under the close (a
     // power failure that cancelled it) would pass for closed; the counter
     // tells them apart.
-    Judgement judgement = Judgement::Undecidable;
-    try {
-        judgement = JudgeReceipt(ctx_, record_);
-    } catch (const RuntimeError&) {
-    }
-    if (judgement == Judgement::Cancelled) {
+    if (JudgeReceipt(ctx_, record_) == Judgement::Cancelled) {
         LogQuietly(ctx_,
                    "Bonul " + std::to_string(record_.receipt) +
                        " a fost anulat de imprimanta; vanzarea se tipareste din nou.",
@@ -662,34 +641,24 @@ SaleRun::Step SaleRun::finish() {
         LogQuietly(ctx_, "BON.TXT nu a putut fi scris: " + failure.description(),
                    failure.number());
         ScrieErrInFis(ctx_, "BON.TXT nu a putut fi scris: " + failure.description());
-        try {
-            record_.settled = SaleVerdict::Closed;
-            save();
-        } catch (const RuntimeError&) {
-        }
+        record_.settled = SaleVerdict::Closed;
+        SkipOnFailure([&] { save(); });
         ctx_.services.ui.setPollingTimer(true);
         return Step::EndTick;
     }
     bool requestGone = false;
-    try {
+    SkipOnFailure([&] {
         DeleteIfPresent(ctx_, request_file::kSale);
         requestGone = !FindRequestFile(ctx_, request_file::kSale);
-    } catch (const RuntimeError&) {
-    }
+    });
     for (const char* name : {request_file::kDescription, request_file::kDescriptionShort}) {
-        try {
-            DeleteIfPresent(ctx_, name);
-        } catch (const RuntimeError&) {
-        }
+        SkipOnFailure([&] { DeleteIfPresent(ctx_, name); });
     }
     if (requestGone) {
         RemoveSaleRecord(ctx_);
     } else {
-        try {
-            record_.settled = SaleVerdict::Closed;
-            save();
-        } catch (const RuntimeError&) {
-        }
+        record_.settled = SaleVerdict::Closed;
+        SkipOnFailure([&] { save(); });
     }
     ctx_.services.ui.setPollingTimer(true);
     return Step::Done;
@@ -702,9 +671,8 @@ TickFlow HandleSale(Context& ctx) {
     ExchangeState& ex = ctx.exchange;
     ui.setPollingTimer(false);
     {
-        int32_t printer = 0;
         std::string response;
-        ExecutaComanda(ctx, printer, "", command_code::kOpenDrawer, response);
+        SendCommand(ctx, 0, command_code::kOpenDrawer, {}, response);
     }
     ex.SumaBon = ex.SumaAchitata = ex.RestDePlata = Amount{};
     const uint8_t loaded = IncarcaFisierVanzari(ctx);
@@ -723,13 +691,9 @@ TickFlow HandleSale(Context& ctx) {
 uint8_t VerificaStareBon(Context& ctx, std::string& response) {
     uint8_t result = receipt_state::kNoAnswer;
     try {
-        int32_t printer = 0;
-        CommandState& state = ctx.command;
-        state.ParametriComanda.clear();
-        state.CodComanda = command_code::kTransactionState;
-        if (ExecutaComanda(ctx, printer, state.ParametriComanda, state.CodComanda, response)) {
-            result = IsSet(state, status_bit::kFiscalReceiptOpen) ? receipt_state::kOpen
-                                                                   : receipt_state::kNone;
+        if (SendCommand(ctx, 0, command_code::kTransactionState, {}, response)) {
+            result = IsSet(ctx.command, status_bit::kFiscalReceiptOpen) ? receipt_state::kOpen
+                                                                         : receipt_state::kNone;
         }
     } catch (const RuntimeError& failure) {
         const DateTime now = ctx.services.clock.now();
@@ -793,10 +757,9 @@ void TiparesteDescriere(Context& ctx) {
         for (const std::string& line : lines) {
             CommandState& state = ctx.command;
             state.BufStare.assign(CommandState::kStatusSize, ' ');
-            int32_t printer = 0;
             std::string response;
-            ExecutaComanda(ctx, printer, FitToWidth(line, kTextLineWidth),
-                           command_code::kPrintLine, response);
+            SendCommand(ctx, 0, command_code::kPrintLine, FitToWidth(line, kTextLineWidth),
+                        response);
         }
     } catch (const RuntimeError& failure) {
         StandardFailure(ctx, "TiparesteDescriere: ", failure);

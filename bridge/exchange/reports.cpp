@@ -68,10 +68,8 @@ void LogFailure(Context& ctx, const char* prefix, const RuntimeError& failure) {
 bool ReadyCheck(Context& ctx, int32_t& printerIndex) {
     for (int attempt = 0; attempt < kReadyCheckAttempts; ++attempt) {
         std::string response;
-        ctx.command.ParametriComanda.clear();
-        ctx.command.CodComanda = command_code::kPrinterStatus;
-        const bool ready = ExecutaComanda(ctx, printerIndex, ctx.command.ParametriComanda,
-                                          ctx.command.CodComanda, response);
+        const bool ready =
+            SendCommand(ctx, printerIndex, command_code::kPrinterStatus, {}, response);
         if (!ready) WriteDisplay(ctx, response);
         ctx.services.ui.waitProcessingEvents(kReadyCheckWaitMilliseconds);
         if (ready) return true;
@@ -213,10 +211,7 @@ void HandleInterimReport(Context& ctx) {
     int32_t printerIndex = 0;
     ctx.services.kordal.TimeOut60(ctx.settings.ComPort);
     std::string response;
-    ctx.command.ParametriComanda = kInterimReport;
-    ctx.command.CodComanda = command_code::kReport;
-    if (!ExecutaComanda(ctx, printerIndex, ctx.command.ParametriComanda, ctx.command.CodComanda,
-                        response)) {
+    if (!SendCommand(ctx, printerIndex, command_code::kReport, kInterimReport, response)) {
         WriteDisplay(ctx, response);
     }
     ctx.services.kordal.TimeOut6(ctx.settings.ComPort);

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "command/exchange.h"
 #include "shell/platform.h"
 
 namespace veltar {
@@ -30,6 +31,14 @@ void ReplaceResponseFile(Context& ctx, const std::string& name, const std::strin
     ctx.services.files.replace(found ? *found : name, content);
 }
 
+bool SendCommand(Context& ctx, int32_t printerIndex, uint8_t code, const std::string& payload,
+                 std::string& response) {
+    CommandState& state = ctx.command;
+    state.ParametriComanda = payload;
+    state.CodComanda = code;
+    return ExecutaComanda(ctx, printerIndex, state.ParametriComanda, state.CodComanda, response);
+}
+
 std::string FitToWidth(std::string_view text, std::size_t width) {
     std::string result(text.substr(0, width));
     result.resize(width, ' ');
@@ -41,6 +50,13 @@ std::string TrimBlanks(std::string_view text) {
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(' ');
     return std::string(text.substr(first, last - first + 1));
+}
+
+std::string UpperCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
 }
 
 }  // namespace veltar

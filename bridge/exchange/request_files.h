@@ -1,12 +1,14 @@
 // The request and response files of the exchange-file interface, named once,
-// and the small file and text helpers every handler shares.
+// and the small file, text and command helpers every handler shares.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "shell/context.h"
+#include "shell/failure.h"
 
 namespace veltar {
 
@@ -55,9 +57,26 @@ void DeleteIfPresent(Context& ctx, const std::string& name);
 // another case, so the sales application never sees two answers.
 void ReplaceResponseFile(Context& ctx, const std::string& name, const std::string& content);
 
+// Sends one command with the payload through the shared command state, as
+// every command of the bridge goes; true when the printer did it, else the
+// failure text is in `response` (or shown, for "-").
+bool SendCommand(Context& ctx, int32_t printerIndex, uint8_t code, const std::string& payload,
+                 std::string& response);
+
+// Runs one step whose failure only skips it: the next step runs.
+template <typename Step>
+void SkipOnFailure(Step&& step) {
+    try {
+        step();
+    } catch (const RuntimeError&) {
+    }
+}
+
 // Cut to `width` characters, or padded with blanks to it.
 std::string FitToWidth(std::string_view text, std::size_t width);
 // Without blanks at either end.
 std::string TrimBlanks(std::string_view text);
+// ASCII letters in upper case, as request names and payment modes compare.
+std::string UpperCase(std::string text);
 
 }  // namespace veltar

@@ -169,13 +169,6 @@ bool IsPaymentMode(const std::string& mode) {
     return mode == "C" || mode == "A" || mode == "E" || mode == "N";
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
 Amount ReadPaymentAmount(Context& ctx, std::string_view text) {
     return Checked([&] {
         const Amount amount = Amount::fromInt(
@@ -218,7 +211,7 @@ uint8_t ReadPayments(Context& ctx, const std::string& line, std::size_t lineNumb
             });
             return StructureError(ctx);
         }
-        const std::string mode = Upper(line.substr(position, modeTab - position));
+        const std::string mode = UpperCase(line.substr(position, modeTab - position));
         const std::string_view amountText =
             std::string_view(line).substr(modeTab + 1, amountTab - modeTab - 1);
         position = amountTab + 1;

@@ -56,13 +56,6 @@ void TickFailure(Context& ctx, const RuntimeError& failure) {
     }
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
 // The directory's names, read once at the start of the tick: a request whose
 // name is not among them is absent without a look of its own, so an idle
 // tick reads the directory once instead of once per request. A file that
@@ -70,55 +63,46 @@ std::string Upper(std::string text) {
 class DirectoryListing {
 public:
     explicit DirectoryListing(Context& ctx) {
-        for (const std::string& name : ctx.services.files.listNames()) names_.insert(Upper(name));
+        for (const std::string& name : ctx.services.files.listNames()) names_.insert(UpperCase(name));
     }
-    bool mayHold(const std::string& name) const { return names_.count(Upper(name)) != 0; }
+    bool mayHold(const std::string& name) const { return names_.count(UpperCase(name)) != 0; }
 
 private:
     std::set<std::string> names_;
 };
 
-// A step of the quiet stretches: a failure skips it.
-template <typename Step>
-void Quietly(Step step) {
-    try {
-        step();
-    } catch (const RuntimeError&) {
-    }
-}
-
 // Steps 3 to 12; returns how the tick goes on.
 TickFlow RunRequests(Context& ctx) {
     const DirectoryListing listing(ctx);
-    auto RequestReady = [&](Context& c, const std::string& name) {
-        return listing.mayHold(name) && veltar::RequestReady(c, name);
+    auto ready = [&](const char* name) {
+        return listing.mayHold(name) && RequestReady(ctx, name);
     };
-    if (RequestReady(ctx, request_file::kDisplayText)) HandleDisplayText(ctx);
-    if (RequestReady(ctx, request_file::kInterimReport)) HandleInterimReport(ctx);
-    if (RequestReady(ctx, request_file::kDrawer)) HandleDrawer(ctx);
+    if (ready(request_file::kDisplayText)) HandleDisplayText(ctx);
+    if (ready(request_file::kInterimReport)) HandleInterimReport(ctx);
+    if (ready(request_file::kDrawer)) HandleDrawer(ctx);
     if (ctx.exchange.programEnded) return TickFlow::EndProgram;
 
-    Quietly([&] {
-        if (RequestReady(ctx, request_file::kCash)) HandleCash(ctx);
+    SkipOnFailure([&] {
+        if (ready(request_file::kCash)) HandleCash(ctx);
     });
-    Quietly([&] {
-        if (RequestReady(ctx, request_file::kFunction)) HandleFunction(ctx);
+    SkipOnFailure([&] {
+        if (ready(request_file::kFunction)) HandleFunction(ctx);
     });
     if (ctx.exchange.programEnded) return TickFlow::EndProgram;
 
-    if (RequestReady(ctx, request_file::kDayEndReport)) {
+    if (ready(request_file::kDayEndReport)) {
         return HandleDayEndReport(ctx);
     }
-    if (RequestReady(ctx, request_file::kSale)) {
+    if (ready(request_file::kSale)) {
         const TickFlow flow = HandleSale(ctx);
         if (flow != TickFlow::Continue) return flow;
         // After a completed sale the rest of the tick is quiet.
-        Quietly([&] {
-            if (RequestReady(ctx, request_file::kNonFiscal)) TiparesteNefiscal(ctx);
+        SkipOnFailure([&] {
+            if (ready(request_file::kNonFiscal)) TiparesteNefiscal(ctx);
         });
         return ctx.exchange.programEnded ? TickFlow::EndProgram : TickFlow::Continue;
     }
-    if (RequestReady(ctx, request_file::kNonFiscal)) TiparesteNefiscal(ctx);
+    if (ready(request_file::kNonFiscal)) TiparesteNefiscal(ctx);
     return ctx.exchange.programEnded ? TickFlow::EndProgram : TickFlow::Continue;
 }
 
