@@ -24,6 +24,7 @@
 #include <ctime>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -195,56 +196,15 @@ struct ExchangeFigures {
 };
 
 // The library, with every exchange measured against the printer's counts.
-class MeteredKordal : public KordalExports {
+class MeteredKordal : public veltar::ForwardingKordal {
  public:
   MeteredKordal(KordalExports& inner, const fpsim::PtyPrinter& printer)
-      : inner_(inner), printer_(printer) {}
+      : ForwardingKordal(inner), printer_(printer) {}
 
   std::vector<ExchangeFigures> exchanges;
 
-  int32_t InitializeazaSeriala() override { return inner_.InitializeazaSeriala(); }
-  int32_t InitializeazaSerialaNr(int32_t p) override { return inner_.InitializeazaSerialaNr(p); }
-  int32_t InchidePort(int32_t p) override { return inner_.InchidePort(p); }
-  int32_t TimeOut6(int32_t p) override { return inner_.TimeOut6(p); }
-  int32_t TimeOut60(int32_t p) override { return inner_.TimeOut60(p); }
-  int32_t TrimiteTelegrama(int32_t port, const char* payload, int32_t command, char* data,
-                           char* status) override {
-    return metered([&] { return inner_.TrimiteTelegrama(port, payload, command, data, status); });
-  }
-  int32_t TrimiteTelegramaL(int32_t port, const unsigned char* block, int32_t command,
-                            unsigned char* data, char* status) override {
-    return metered([&] { return inner_.TrimiteTelegramaL(port, block, command, data, status); });
-  }
-  int32_t VanzareAfisareMarfa(int32_t port, const char* name, int32_t kind, const char* quantity,
-                              const char* price, const char* display, char* data,
-                              char* status) override {
-    return metered([&] {
-      return inner_.VanzareAfisareMarfa(port, name, kind, quantity, price, display, data, status);
-    });
-  }
-  int32_t CalculTotal(int32_t port, const char* text, const char* payment, char* data,
-                      char* status) override {
-    return metered([&] { return inner_.CalculTotal(port, text, payment, data, status); });
-  }
-  int32_t ScrieCoteTVA(int32_t port, int32_t a, int32_t ah, int32_t b, int32_t bh, int32_t c,
-                       int32_t ch, int32_t d, int32_t dh, char* data, char* status) override {
-    return metered(
-        [&] { return inner_.ScrieCoteTVA(port, a, ah, b, bh, c, ch, d, dh, data, status); });
-  }
-  int32_t ScrieDataOra(int32_t port, const unsigned char* dt, char* data, char* status) override {
-    return metered([&] { return inner_.ScrieDataOra(port, dt, data, status); });
-  }
-  int32_t RaportPeriodic(int32_t port, const unsigned char* report, char* data,
-                         char* status) override {
-    return metered([&] { return inner_.RaportPeriodic(port, report, data, status); });
-  }
-  int32_t InOutSume(int32_t port, const char* amount, char* data, char* status) override {
-    return metered([&] { return inner_.InOutSume(port, amount, data, status); });
-  }
-
- private:
-  template <typename Call>
-  int32_t metered(Call call) {
+ protected:
+  int32_t exchange(const std::function<int32_t()>& call) override {
     const fpsim::WireCounts before = printer_.wireCounts();
     const auto start = Steady::now();
     const int32_t result = call();
@@ -256,7 +216,8 @@ class MeteredKordal : public KordalExports {
     exchanges.push_back(f);
     return result;
   }
-  KordalExports& inner_;
+
+ private:
   const fpsim::PtyPrinter& printer_;
 };
 

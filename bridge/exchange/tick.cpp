@@ -63,7 +63,9 @@ void TickFailure(Context& ctx, const RuntimeError& failure) {
 class DirectoryListing {
 public:
     explicit DirectoryListing(Context& ctx) {
-        for (const std::string& name : ctx.services.files.listNames()) names_.insert(UpperCase(name));
+        for (const std::string& name : ctx.services.files.listNames()) {
+            names_.insert(UpperCase(name));
+        }
     }
     bool mayHold(const std::string& name) const { return names_.count(UpperCase(name)) != 0; }
 

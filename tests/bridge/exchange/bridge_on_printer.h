@@ -40,9 +40,9 @@ inline KordalExports& RealLibrary() {
 struct ProgramStopped {};
 
 // The library, with the program stopping after a chosen exchange.
-class StoppingKordal : public KordalExports {
+class StoppingKordal : public ForwardingKordal {
 public:
-    explicit StoppingKordal(KordalExports& inner) : inner_(inner) {}
+    using ForwardingKordal::ForwardingKordal;
 
     // Stop after the n-th exchange from now on (1-based); 0: never.
     void stopAfter(int n) {
@@ -51,47 +51,9 @@ public:
     }
     int exchanges() const { return exchanges_; }
 
-    int32_t InitializeazaSeriala() override { return inner_.InitializeazaSeriala(); }
-    int32_t InitializeazaSerialaNr(int32_t p) override { return inner_.InitializeazaSerialaNr(p); }
-    int32_t InchidePort(int32_t p) override { return inner_.InchidePort(p); }
-    int32_t TimeOut6(int32_t p) override { return inner_.TimeOut6(p); }
-    int32_t TimeOut60(int32_t p) override { return inner_.TimeOut60(p); }
-    int32_t TrimiteTelegrama(int32_t port, const char* payload, int32_t command, char* data,
-                             char* status) override {
-        return counted(inner_.TrimiteTelegrama(port, payload, command, data, status));
-    }
-    int32_t TrimiteTelegramaL(int32_t port, const unsigned char* block, int32_t command,
-                              unsigned char* data, char* status) override {
-        return counted(inner_.TrimiteTelegramaL(port, block, command, data, status));
-    }
-    int32_t VanzareAfisareMarfa(int32_t port, const char* name, int32_t kind,
-                                const char* quantity, const char* price, const char* display,
-                                char* data, char* status) override {
-        return counted(
-            inner_.VanzareAfisareMarfa(port, name, kind, quantity, price, display, data, status));
-    }
-    int32_t CalculTotal(int32_t port, const char* text, const char* payment, char* data,
-                        char* status) override {
-        return counted(inner_.CalculTotal(port, text, payment, data, status));
-    }
-    int32_t ScrieCoteTVA(int32_t port, int32_t a, int32_t ah, int32_t b, int32_t bh, int32_t c,
-                         int32_t ch, int32_t d, int32_t dh, char* data, char* status) override {
-        return counted(inner_.ScrieCoteTVA(port, a, ah, b, bh, c, ch, d, dh, data, status));
-    }
-    int32_t ScrieDataOra(int32_t port, const unsigned char* dt, char* data,
-                         char* status) override {
-        return counted(inner_.ScrieDataOra(port, dt, data, status));
-    }
-    int32_t RaportPeriodic(int32_t port, const unsigned char* report, char* data,
-                           char* status) override {
-        return counted(inner_.RaportPeriodic(port, report, data, status));
-    }
-    int32_t InOutSume(int32_t port, const char* amount, char* data, char* status) override {
-        return counted(inner_.InOutSume(port, amount, data, status));
-    }
-
-private:
-    int32_t counted(int32_t result) {
+protected:
+    int32_t exchange(const std::function<int32_t()>& call) override {
+        const int32_t result = call();
         ++exchanges_;
         if (stopAfter_ > 0 && exchanges_ == stopAfter_) {
             stopAfter_ = 0;
@@ -100,7 +62,7 @@ private:
         return result;
     }
 
-    KordalExports& inner_;
+private:
     int stopAfter_ = 0;
     int exchanges_ = 0;
 };
