@@ -107,6 +107,19 @@ struct ExchangeState {
     bool programEnded = false;
 };
 
+// State of the program's windows: written by the start-up and the windows'
+// handlers (bridge/shell/windows) only.
+struct WindowsState {
+    // The main window's load sequence has run (it runs once per program).
+    bool mainWindowLoaded = false;
+    // The tray icon is shown, so a hidden main window stays reachable.
+    bool trayIcon = false;
+    // The activation's trading checks are under way: a box of theirs that
+    // closes activates the window again, and that must not start them anew
+    // inside themselves.
+    bool activationChecksRunning = false;
+};
+
 // The services the logic runs on; owned by whoever builds the Context.
 struct Services {
     WindowServices& ui;
@@ -128,6 +141,7 @@ struct Context {
     CommandState command;
     SaleLine sale;
     ExchangeState exchange;
+    WindowsState windows;
 };
 
 }  // namespace veltar

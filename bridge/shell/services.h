@@ -42,6 +42,18 @@ public:
     virtual void setBusyPointer(bool busy) = 0;
     // Waits while window events go on being handled.
     virtual void waitProcessingEvents(int milliseconds) = 0;
+    // The caption in the window's title bar.
+    virtual void setCaption(Window w, const std::string& caption) = 0;
+    // Enables or disables one control of a window, named as the logic names
+    // it ("ServicePOS", "RapoarteMF", ...).
+    virtual void setControlEnabled(Window w, const std::string& control, bool enabled) = 0;
+    // Puts the program's icon with its tip into the desktop's notification
+    // area. False when there is no notification area to put it in (no tray
+    // host, no display): then nothing leads back to a hidden main window.
+    virtual bool addTrayIcon(const std::string& tip) = 0;
+    virtual void removeTrayIcon() = 0;
+    // Opens the tray icon's popup menu ("Comenzi", "Exit") at the mouse.
+    virtual void popupTrayMenu() = 0;
 };
 
 // "Now", and the plain blocking wait, for everything that needs the time.

@@ -53,6 +53,36 @@ void ScriptedWindowServices::waitProcessingEvents(int milliseconds) {
     if (whileOpen) whileOpen();
 }
 
+void ScriptedWindowServices::setCaption(Window w, const std::string& caption) {
+    captions[w] = caption;
+    journal.push_back("caption:" + std::to_string(static_cast<int>(w)) + ":" + caption);
+}
+
+void ScriptedWindowServices::setControlEnabled(Window w, const std::string& control,
+                                               bool on) {
+    const std::string key = std::to_string(static_cast<int>(w)) + ":" + control;
+    enabled[key] = on;
+    journal.push_back("enable:" + key + (on ? ":on" : ":off"));
+}
+
+bool ScriptedWindowServices::addTrayIcon(const std::string& tip) {
+    journal.push_back("tray:add");
+    if (!trayHostPresent) return false;
+    trayIconShown = true;
+    trayTip = tip;
+    return true;
+}
+
+void ScriptedWindowServices::removeTrayIcon() {
+    trayIconShown = false;
+    journal.push_back("tray:remove");
+}
+
+void ScriptedWindowServices::popupTrayMenu() {
+    ++trayMenuPopups;
+    journal.push_back("tray:menu");
+}
+
 std::vector<std::string> ScriptedWindowServices::boxTexts() const {
     std::vector<std::string> texts;
     for (const ShownBox& box : boxes) texts.push_back(box.text);

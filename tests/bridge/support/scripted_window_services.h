@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ public:
     void quit() override;
     void setBusyPointer(bool busy) override;
     void waitProcessingEvents(int milliseconds) override;
+    void setCaption(Window w, const std::string& caption) override;
+    void setControlEnabled(Window w, const std::string& control, bool enabled) override;
+    bool addTrayIcon(const std::string& tip) override;
+    void removeTrayIcon() override;
+    void popupTrayMenu() override;
 
     // Texts of the boxes shown, in order.
     std::vector<std::string> boxTexts() const;
@@ -55,8 +61,18 @@ public:
     bool busy = false;
     std::vector<bool> busySwitches;
     std::vector<int> waits;
+    // Last caption per window, and each control's last enabled state
+    // ("<window>:<control>").
+    std::map<Window, std::string> captions;
+    std::map<std::string, bool> enabled;
+    // Whether addTrayIcon finds a notification area; the icon's state and tip.
+    bool trayHostPresent = true;
+    bool trayIconShown = false;
+    std::string trayTip;
+    int trayMenuPopups = 0;
     // Everything above in one sequence ("box:<text>", "timer:on", "show:3",
-    // "quit", "busy:on", "wait:500"), for tests that care about the order.
+    // "quit", "busy:on", "wait:500", "caption:1:<text>", "enable:1:<control>:on",
+    // "tray:add", "tray:remove", "tray:menu"), for tests that care about the order.
     std::vector<std::string> journal;
 };
 
