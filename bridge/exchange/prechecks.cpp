@@ -88,8 +88,15 @@ uint8_t ReplyByte(const std::string& data, std::size_t at) {
 
 // Ends the process where a VAT check cannot go on at all; the main window is
 // not closed first.
-bool EndProcess(Context& ctx, const std::string& text) {
+// Trading cannot start: the operator sees why, and so does the sales
+// application, which otherwise would only see its requests never answered.
+void RefuseTrading(Context& ctx, const std::string& text) {
+    if (!text.empty()) ScrieErrInFis(ctx, text);
     WriteDisplay(ctx, text);
+}
+
+bool EndProcess(Context& ctx, const std::string& text) {
+    RefuseTrading(ctx, text);
     EndProgram(ctx, false);
     return false;
 }
@@ -105,7 +112,7 @@ bool CompareVatRates(Context& ctx) {
     }
     const std::vector<std::string> lines = ctx.services.files.readLines(*found);
     if (lines.empty()) {
-        WriteDisplay(ctx, kVatFileEmpty);
+        RefuseTrading(ctx, kVatFileEmpty);
         return false;
     }
     const std::optional<std::vector<std::string>> fields = VatFields(lines.front());
@@ -129,7 +136,7 @@ bool CompareVatRates(Context& ctx) {
     }
 
     if (state.CoteTVAImp != state.CoteTVAFisier) {
-        WriteDisplay(ctx, kVatRatesDiffer);
+        RefuseTrading(ctx, kVatRatesDiffer);
         return false;
     }
     return true;

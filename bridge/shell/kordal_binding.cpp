@@ -14,9 +14,10 @@ class DynamicKordal : public KordalExports {
 public:
     explicit DynamicKordal(std::string programDirectory)
         : programDirectory_(std::move(programDirectory)) {}
-    ~DynamicKordal() override {
-        if (handle_ != nullptr) ::dlclose(handle_);
-    }
+    // The library stays loaded until the process ends: it keeps its port
+    // table for the whole run and never frees it, so unloading it would only
+    // throw that memory away (and a leak checker rightly says so).
+    ~DynamicKordal() override = default;
     DynamicKordal(const DynamicKordal&) = delete;
     DynamicKordal& operator=(const DynamicKordal&) = delete;
 

@@ -171,19 +171,21 @@ INSTANTIATE_TEST_SUITE_P(
                 {}, kEnds},
         Outcome{"VatFileMissing", [](testing::TestDoubles& t) { t.files.files.erase(kVat); },
                 kNoVatFile, {{kNoVatFile, kVeltar, Icon::Error}}, {false}, kStays},
-        Outcome{"VatFileEmpty", [](testing::TestDoubles& t) { t.files.files[kVat] = ""; }, "",
+        Outcome{"VatFileEmpty", [](testing::TestDoubles& t) { t.files.files[kVat] = ""; }, kEmptyVatFile,
                 {{kEmptyVatFile, kTitle, Icon::None}}, {false}, kStays},
         Outcome{"VatFileMalformed",
-                [](testing::TestDoubles& t) { t.files.files[kVat] = "19\t9\t0\t0"; }, "",
+                [](testing::TestDoubles& t) { t.files.files[kVat] = "19\t9\t0\t0"; },
+                kMalformedVatFile,
                 {{kMalformedVatFile, kTitle, Icon::None}}, {}, kEndsAtOnce},
         Outcome{"ReadRatesFails",
                 [](testing::TestDoubles& t) {
                     t.kordal.replyToCommand(command_code::kReadVatRates,
                                             Failed(library_result::kNoReply));
                 },
-                "", {{kNoReplyText, kTitle, Icon::None}}, {}, kEndsAtOnce},
+                kNoReplyText, {{kNoReplyText, kTitle, Icon::None}}, {}, kEndsAtOnce},
         Outcome{"RatesDiffer",
-                [](testing::TestDoubles& t) { t.files.files[kVat] = "19\t9\t0\t5\t"; }, "",
+                [](testing::TestDoubles& t) { t.files.files[kVat] = "19\t9\t0\t5\t"; },
+                kRatesDiffer,
                 {{kRatesDiffer, kTitle, Icon::None}}, {false}, kStays},
         // The first tick runs at once and switches polling on.
         Outcome{"AllPass", [](testing::TestDoubles&) {}, "", {}, {true}, kStays}),
@@ -276,7 +278,8 @@ TEST_F(PrechecksTest, AnEmptyVatFileKeepsTheProgramOpenForALaterRun) {
     files.files.erase(kVat);
     EXPECT_FALSE(VerificaCoteTVA(ctx));
     EXPECT_EQ(Boxes(), (std::vector<Box>{{kEmptyVatFile, kTitle, Icon::None}}));
-    EXPECT_EQ(Log(), (std::vector<LogEntry>{{"WriteDisplay:" + kEmptyVatFile, 100}}));
+    EXPECT_EQ(Log(), (std::vector<LogEntry>{{"ScrieErrInFis:" + kEmptyVatFile, 0},
+                                            {"WriteDisplay:" + kEmptyVatFile, 100}}));
     EXPECT_EQ(HowItEnded(), End::Stays);
 
     Put("tva.txt", "19\t9\t0\t0\t");
