@@ -124,6 +124,11 @@ class AgreeingWindows : public veltar::WindowServices {
   void waitProcessingEvents(int milliseconds) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
+  void setCaption(veltar::Window, const std::string&) override {}
+  void setControlEnabled(veltar::Window, const std::string&, bool) override {}
+  bool addTrayIcon(const std::string&) override { return false; }
+  void removeTrayIcon() override {}
+  void popupTrayMenu() override {}
 
  private:
   bool timer_ = false;
