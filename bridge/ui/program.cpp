@@ -4,8 +4,12 @@
 #include <QTimer>
 
 #include "about_window.h"
+#include "cash_drawer_dialog.h"
 #include "comenzi_window.h"
+#include "fiscal_elements_dialog.h"
+#include "periodic_report_dialog.h"
 #include "pictures.h"
+#include "printer_utilities_dialog.h"
 #include "service_menu_window.h"
 #include "shell/windows/main_window.h"
 #include "splash_window.h"
@@ -34,10 +38,20 @@ Program::Program(const std::string& directory, ProgramSeams seams)
     ui_.registerWindow(Window::Splash, splash_.get());
     ui_.registerWindow(Window::About, about_.get());
     ui_.registerWindow(Window::ServiceMenu, serviceMenu_.get());
+    fiscalElements_ = std::make_unique<FiscalElementsDialog>(ctx_);
+    printerUtilities_ = std::make_unique<PrinterUtilitiesDialog>(ctx_);
+    periodicReport_ = std::make_unique<PeriodicReportDialog>(ctx_);
+    cashDrawer_ = std::make_unique<CashDrawerDialog>(ctx_);
+    ui_.registerWindow(Window::FiscalElements, fiscalElements_.get());
+    ui_.registerWindow(Window::PrinterUtilities, printerUtilities_.get());
+    ui_.registerWindow(Window::PeriodicReport, periodicReport_.get());
+    ui_.registerWindow(Window::CashDrawer, cashDrawer_.get());
 }
 
 Program::~Program() {
-    for (Window w : {Window::Main, Window::Splash, Window::About, Window::ServiceMenu}) {
+    for (Window w : {Window::Main, Window::Splash, Window::About, Window::ServiceMenu,
+                     Window::FiscalElements, Window::PrinterUtilities, Window::PeriodicReport,
+                     Window::CashDrawer}) {
         ui_.registerWindow(w, nullptr);
     }
 }

@@ -14,7 +14,11 @@
 namespace veltar {
 
 class AboutWindow;
+class CashDrawerDialog;
 class ComenziWindow;
+class FiscalElementsDialog;
+class PeriodicReportDialog;
+class PrinterUtilitiesDialog;
 class ServiceMenuWindow;
 class SplashWindow;
 
@@ -59,6 +63,10 @@ private:
     std::unique_ptr<SplashWindow> splash_;
     std::unique_ptr<AboutWindow> about_;
     std::unique_ptr<ServiceMenuWindow> serviceMenu_;
+    std::unique_ptr<FiscalElementsDialog> fiscalElements_;
+    std::unique_ptr<PrinterUtilitiesDialog> printerUtilities_;
+    std::unique_ptr<PeriodicReportDialog> periodicReport_;
+    std::unique_ptr<CashDrawerDialog> cashDrawer_;
 };
 
 }  // namespace veltar
