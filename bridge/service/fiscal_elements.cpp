@@ -374,6 +374,11 @@ void CfgElemFisc::cmdVerifLeuGreuClick() {
 
 void CfgElemFisc::ExitButClick() {
     RunHandler(ctx_, CodeAlone("2.009"), [&] {
+        // The service menu stopped polling on the way here; without the
+        // checks at the main window's activation nothing would ever start it
+        // again, and requests would wait unanswered with nobody told. The
+        // checks also compare rates just written with TVA.TXT.
+        ctx_.VerificareLaActivare = true;
         ctx_.services.ui.showWindow(Window::Main);
         ctx_.services.ui.closeWindow(Window::FiscalElements);
     });

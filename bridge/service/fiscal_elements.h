@@ -73,7 +73,8 @@ public:
     void FiscalizareButClick();
     void cmdLeuGreuClick();
     void cmdVerifLeuGreuClick();
-    // Back to the main window; VerificareLaActivare stays as it is.
+    // Back to the main window, whose next activation runs the trading checks
+    // (they restart polling, which the service menu stopped, when they pass).
     void ExitButClick();
 
     // Key press in TVAA..TVAD (box 0..3): whether to keep the typed character.

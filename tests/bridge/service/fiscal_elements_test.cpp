@@ -606,27 +606,30 @@ TEST_F(FiscalElementsTest, DoubleClickAsksForAViewerOfTheFieldsText) {
     EXPECT_TRUE(kordal.calls.empty());
 }
 
-TEST_F(FiscalElementsTest, ExitShowsTheMainWindowAndLeavesTheActivationChecksAsTheyWere) {
+TEST_F(FiscalElementsTest, ExitShowsTheMainWindowAndAsksForTheActivationChecks) {
     for (bool checks : {false, true}) {
         ui.journal.clear();
         ctx.VerificareLaActivare = checks;
         screen.ExitButClick();
-        EXPECT_EQ(ctx.VerificareLaActivare, checks);
+        EXPECT_TRUE(ctx.VerificareLaActivare);
         EXPECT_EQ(WindowJournal(), (std::vector<std::string>{Shown(Window::Main),
                                                              Closed(Window::FiscalElements)}));
     }
 }
 
-TEST_F(FiscalElementsTest, FromTheServiceMenuAndBackPollingStaysOffUntilTheChecksAreAsked) {
+TEST_F(FiscalElementsTest, FromTheServiceMenuAndBackPollingStartsAgainWhenTheChecksPass) {
+    // The service menu stops polling; coming back through this screen must
+    // not leave it stopped for good.
     testing::PrinterLetsTradingStart(*this);
     ui.setPollingTimer(true);
     ServicePOSClick(ctx);
     ServiceFiscalClick(ctx);
     screen.Load();
+    EXPECT_FALSE(ui.timerOn);
     screen.ExitButClick();
     ComenziActivate(ctx);
-    EXPECT_FALSE(ui.timerOn);
-    EXPECT_TRUE(kordal.calls.empty());
+    EXPECT_TRUE(ui.timerOn);
+    EXPECT_FALSE(kordal.calls.empty());
 }
 
 }  // namespace
