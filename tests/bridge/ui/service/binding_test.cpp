@@ -225,7 +225,7 @@ TEST_F(BindingTest, TheWindowManagersCloseKeepsTheMainWindowReachable) {
     } cases[] = {
         {kReport, false, false},
         {kCash, false, false},
-        {kFiscal, true, false},
+        {kFiscal, true, true},
         {kUtilities, true, true},
     };
     for (const auto& c : cases) {
